@@ -1,0 +1,46 @@
+#pragma once
+// File operations on Windows paths.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace host {
+
+// True when an ordinary file (not a folder) exists at the path.
+bool FileExists(std::string_view path);
+// True when a folder exists at the path.
+bool DirectoryExists(std::string_view path);
+
+// Copies a file whole, byte for byte, replacing the target. The copy is made
+// in a new file beside the target and then renamed over it, so a failed copy
+// leaves the previous target exactly as it was. Returns false on failure.
+bool CopyFileReplace(std::string_view from, std::string_view to);
+
+// Deletes a file; false when it could not be deleted (missing included).
+bool DeleteFile(std::string_view path);
+
+// Clears read-only, hidden and system (POSIX: gives the owner write
+// permission). False on failure.
+bool SetNormalAttributes(std::string_view path);
+
+// The whole content of a file, or nothing when it cannot be read.
+std::optional<std::string> ReadWholeFile(std::string_view path);
+
+// Replaces a file atomically: a new file beside it is written, flushed and
+// renamed over the old one (whose permissions it keeps). A process killed at
+// any point leaves the old file or the new one. Throws HostError on failure,
+// leaving the old file as it was. The folder must exist.
+void WriteFileAtomic(std::string_view path, std::string_view bytes);
+
+// Identity of a folder (device and inode; volume serial and file index on
+// Windows), for noticing that a walk has come back to a folder it is in.
+struct FileId {
+    std::uint64_t device = 0;
+    std::uint64_t index = 0;
+    friend bool operator==(const FileId&, const FileId&) = default;
+};
+std::optional<FileId> FolderId(std::string_view path);
+
+} // namespace host

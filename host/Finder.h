@@ -1,0 +1,45 @@
+#pragma once
+// Directory enumeration with the Windows rules: a pattern is a folder path
+// followed by a mask; "*" is any run, "?" one character, letters match
+// without regard to case, and "*.*" matches every name, names without a dot
+// included. An entry is passed over when its attribute word holds any of
+// hidden, system, volume label or directory that is not in the requested set
+// (so 16 yields folders and ordinary files, 63 passes over nothing). A
+// pattern that cannot be opened (missing folder, no access, no match) yields
+// no entries. Entries come in the backend's own order; "." and ".." are
+// yielded where the backend has them (both backends do).
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace host {
+
+class Finder final {
+public:
+    Finder(std::string_view pattern, std::uint32_t requested);
+    ~Finder();
+    Finder(const Finder&) = delete;
+    Finder& operator=(const Finder&) = delete;
+
+    // True while there is a current entry.
+    bool Found() const;
+    // The current entry's name, as stored on disk.
+    const std::string& Name() const;
+    // The current entry's attribute word.
+    std::uint32_t Attributes() const;
+    // Moves to the next entry; false (and Found() false) when none is left.
+    bool Next();
+
+    struct Impl;
+
+private:
+    std::unique_ptr<Impl> impl_;
+};
+
+// The Windows mask rule on its own (letters compared without regard to
+// case; "*.*" matches names without a dot).
+bool MatchesMask(std::string_view name, std::string_view mask);
+
+} // namespace host

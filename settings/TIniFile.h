@@ -1,0 +1,32 @@
+#pragma once
+// An INI file through the platform's profile functions. A bare name is the
+// file of that name in the Windows directory. Nothing is cached.
+
+#include <string>
+#include <string_view>
+
+#include "settings/TIniStore.h"
+
+namespace settings {
+
+class TIniFile final : public TIniStore {
+public:
+    explicit TIniFile(std::string fileName);
+
+    const std::string& FileName() const { return fileName_; }
+
+    // The value, at most 1023 characters, or the default.
+    std::string ReadText(std::string_view section, std::string_view key,
+                         std::string_view def) override;
+    // Exception "Не могу записать в %s" on failure.
+    void WriteText(std::string_view section, std::string_view key,
+                   std::string_view text) override;
+    std::int32_t ReadNumber(std::string_view section, std::string_view key,
+                            std::int32_t def) override;
+    void WriteNumber(std::string_view section, std::string_view key, std::int32_t n) override;
+
+private:
+    std::string fileName_;
+};
+
+} // namespace settings
