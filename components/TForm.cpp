@@ -1,0 +1,160 @@
+#include "components/TForm.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QPointer>
+#include <QShowEvent>
+
+namespace components {
+namespace {
+QPointer<TForm> g_mainForm;
+}
+
+TForm::TForm(QWidget* parent) : QWidget(parent, Qt::Window) {
+    if (!g_mainForm) g_mainForm = this;
+    SetBorderIcons(borderIcons_);
+}
+
+TForm::~TForm() {
+    if (OnDestroy) OnDestroy(this);
+    // Components are freed while the form still exists, as they would be by
+    // their owner form: they may put back handlers they took over.
+    const auto kids = children();
+    for (QObject* child : kids) {
+        if (!child->isWidgetType()) delete child;
+    }
+    if (keyPreview_ && qApp) qApp->removeEventFilter(this);
+}
+
+void TForm::SetKeyPreview(bool on) {
+    if (on == keyPreview_) return;
+    keyPreview_ = on;
+    if (on)
+        qApp->installEventFilter(this);
+    else
+        qApp->removeEventFilter(this);
+}
+
+void TForm::SetClientWidth(int w) { resize(w, height()); }
+void TForm::SetClientHeight(int h) { resize(width(), h); }
+
+int TForm::OuterWidth() const {
+    return width() + (frameGeometry().width() - geometry().width());
+}
+int TForm::OuterHeight() const {
+    return height() + (frameGeometry().height() - geometry().height());
+}
+void TForm::SetOuterWidth(int w) {
+    resize(w - (frameGeometry().width() - geometry().width()), height());
+}
+void TForm::SetOuterHeight(int h) {
+    resize(width(), h - (frameGeometry().height() - geometry().height()));
+}
+
+void TForm::SetBorderIcons(unsigned icons) {
+    borderIcons_ = icons;
+    Qt::WindowFlags flags = Qt::Window | Qt::WindowTitleHint | Qt::CustomizeWindowHint;
+    if (icons & biSystemMenu) flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if (icons & biMinimize) flags |= Qt::WindowMinimizeButtonHint;
+    if (icons & biMaximize) flags |= Qt::WindowMaximizeButtonHint;
+    if (icons & biHelp) flags |= Qt::WindowContextHelpButtonHint;
+    const bool shown = isVisible();
+    setWindowFlags(flags);
+    if (shown) show();
+}
+
+TWindowState TForm::WindowState() const {
+    const Qt::WindowStates s = windowState();
+    if (s & Qt::WindowMinimized) return TWindowState::wsMinimized;
+    if (s & Qt::WindowMaximized) return TWindowState::wsMaximized;
+    return TWindowState::wsNormal;
+}
+
+void TForm::SetWindowState(TWindowState state) {
+    switch (state) {
+    case TWindowState::wsNormal: setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized)); break;
+    case TWindowState::wsMinimized: setWindowState((windowState() & ~Qt::WindowMaximized) | Qt::WindowMinimized); break;
+    case TWindowState::wsMaximized: setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized); break;
+    }
+}
+
+QWidget* TForm::ActiveControl() const {
+    QWidget* w = focusWidget();
+    return w == this ? nullptr : w;
+}
+
+void TForm::SetActiveControl(QWidget* control) {
+    if (control && control->window() == this) control->setFocus(Qt::OtherFocusReason);
+}
+
+TForm* TForm::MainForm() { return g_mainForm.data(); }
+void TForm::SetMainForm(TForm* form) { g_mainForm = form; }
+
+int TForm::VirtualKeyCode(const QKeyEvent* event) {
+    const int key = event->key();
+    if (key >= Qt::Key_A && key <= Qt::Key_Z) return 'A' + (key - Qt::Key_A);
+    if (key >= Qt::Key_0 && key <= Qt::Key_9)
+        return (event->modifiers() & Qt::KeypadModifier) ? 96 + (key - Qt::Key_0) : '0' + (key - Qt::Key_0);
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F12) return 112 + (key - Qt::Key_F1);
+    switch (key) {
+    case Qt::Key_Escape: return 27;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return 13;
+    case Qt::Key_Tab: return 9;
+    case Qt::Key_Space: return 32;
+    default: return 0;
+    }
+}
+
+void TForm::showEvent(QShowEvent* event) {
+    // A non-spontaneous show event comes before the window is mapped, so
+    // what OnShow does to the geometry is in place when it appears.
+    if (!event->spontaneous() && OnShow) OnShow(this);
+    QWidget::showEvent(event);
+}
+
+void TForm::closeEvent(QCloseEvent* event) {
+    bool canClose = true;
+    if (OnCloseQuery) OnCloseQuery(this, canClose);
+    if (!canClose) {
+        event->ignore();
+        return;
+    }
+    TCloseAction action = TCloseAction::caHide;
+    if (OnClose) OnClose(this, action);
+    if (action == TCloseAction::caNone) {
+        event->ignore();
+        return;
+    }
+    if (action == TCloseAction::caMinimize) {
+        event->ignore();
+        showMinimized();
+        return;
+    }
+    event->accept();
+}
+
+void TForm::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (OnResize) OnResize(this);
+}
+
+bool TForm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType() && OnKeyDown) {
+        auto* widget = static_cast<QWidget*>(watched);
+        auto* key = static_cast<QKeyEvent*>(event);
+        // An unaccepted key travels up to the parents and passes this filter
+        // again; the form sees it once.
+        const bool seen = event == lastPreviewed_ && key->timestamp() == lastPreviewedTime_;
+        if (!seen && widget->window() == this) {
+            lastPreviewed_ = event;
+            lastPreviewedTime_ = key->timestamp();
+            int code = VirtualKeyCode(key);
+            OnKeyDown(this, code, key->modifiers());
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace components
