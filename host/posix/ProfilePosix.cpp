@@ -1,0 +1,44 @@
+#include "host/Profile.h"
+
+#include <string>
+
+#include "host/Files.h"
+#include "host/HostTypes.h"
+#include "host/Paths.h"
+#include "host/common/IniText.h"
+
+namespace host {
+namespace {
+
+// A bare name is the file in the Windows directory (the path mapping finds it
+// without regard to case); any name with a folder or drive part is used as it
+// stands, relative to the working directory when it has no drive.
+std::string Locate(std::string_view file) {
+    if (file.find_first_of("\\/:") == std::string_view::npos)
+        return WindowsDirectory() + "\\" + std::string(file);
+    return std::string(file);
+}
+
+} // namespace
+
+std::optional<std::string> ProfileRead(std::string_view file, std::string_view section,
+                                       std::string_view key) {
+    const auto bytes = ReadWholeFile(Locate(file));
+    if (!bytes) return std::nullopt;
+    return ini::Read(*bytes, section, key);
+}
+
+void ProfileWrite(std::string_view file, std::string_view section, std::string_view key,
+                  std::string_view text) {
+    const std::string path = Locate(file);
+    const auto bytes = ReadWholeFile(path);
+    // A file that is there but cannot be read must not be replaced by a new
+    // one holding only the written value.
+    if (!bytes && (FileExists(path) || DirectoryExists(path)))
+        throw HostError("cannot read " + path);
+    const auto out = ini::Write(bytes, section, key, text);
+    if (!out) return;
+    WriteFileAtomic(path, *out);
+}
+
+} // namespace host

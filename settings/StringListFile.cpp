@@ -1,0 +1,42 @@
+#include "settings/StringListFile.h"
+
+#include <string>
+
+#include "host/Codec.h"
+#include "host/Files.h"
+#include "host/HostTypes.h"
+#include "settings/Exceptions.h"
+
+namespace settings {
+
+std::optional<std::vector<std::string>> LoadStringList(std::string_view path) {
+    const auto bytes = host::ReadWholeFile(path);
+    if (!bytes) return std::nullopt;
+    const std::string text = host::DecodeStoredText(*bytes);
+    const std::string_view rest(text);
+    std::vector<std::string> lines;
+    std::size_t pos = 0;
+    while (pos < rest.size()) {
+        const std::size_t stop = rest.find_first_of("\r\n", pos);
+        if (stop == std::string_view::npos) {
+            lines.emplace_back(rest.substr(pos));
+            break;
+        }
+        lines.emplace_back(rest.substr(pos, stop - pos));
+        pos = stop + 1;
+        if (rest[stop] == '\r' && pos < rest.size() && rest[pos] == '\n') ++pos;
+    }
+    return lines;
+}
+
+void SaveStringList(std::string_view path, const std::vector<std::string>& lines) {
+    std::string text;
+    for (const auto& line : lines) text.append(line).append("\r\n");
+    try {
+        host::WriteFileAtomic(path, host::EncodeStoredText(text));
+    } catch (const host::HostError&) {
+        throw Exception("Не могу записать в " + std::string(path));
+    }
+}
+
+} // namespace settings

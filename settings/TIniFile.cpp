@@ -1,0 +1,41 @@
+#include "settings/TIniFile.h"
+
+#include <filesystem>
+#include <string>
+#include <utility>
+
+#include "host/HostTypes.h"
+#include "host/Profile.h"
+#include "settings/Exceptions.h"
+#include "settings/NumberRule.h"
+
+namespace settings {
+
+TIniFile::TIniFile(std::string fileName) : fileName_(std::move(fileName)) {}
+
+std::string TIniFile::ReadText(std::string_view section, std::string_view key,
+                               std::string_view def) {
+    if (auto value = host::ProfileRead(fileName_, section, key)) return std::move(*value);
+    return std::string(def);
+}
+
+void TIniFile::WriteText(std::string_view section, std::string_view key, std::string_view text) {
+    try {
+        host::ProfileWrite(fileName_, section, key, text);
+    } catch (const host::HostError&) {
+        throw Exception("Не могу записать в " + fileName_);
+    } catch (const std::filesystem::filesystem_error&) {
+        throw Exception("Не могу записать в " + fileName_);
+    }
+}
+
+std::int32_t TIniFile::ReadNumber(std::string_view section, std::string_view key,
+                                  std::int32_t def) {
+    return ReadNumberRule(ReadText(section, key, ""), def);
+}
+
+void TIniFile::WriteNumber(std::string_view section, std::string_view key, std::int32_t n) {
+    WriteText(section, key, std::to_string(n));
+}
+
+} // namespace settings
