@@ -1,0 +1,242 @@
+#include "host/Files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <random>
+#include <system_error>
+#include <vector>
+
+#include "host/HostTypes.h"
+#include "host/Paths.h"
+
+namespace fs = std::filesystem;
+
+namespace host {
+namespace {
+
+class Fd final {
+public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    ~Fd() { Reset(); }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int Get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+    void Reset(int fd = -1) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = fd;
+    }
+
+private:
+    int fd_;
+};
+
+// A temporary file name that is removed unless it was renamed into place.
+class TempName final {
+public:
+    TempName() = default;
+    ~TempName() {
+        if (!path_.empty()) ::unlink(path_.c_str());
+    }
+    TempName(const TempName&) = delete;
+    TempName& operator=(const TempName&) = delete;
+    void Set(std::string path) { path_ = std::move(path); }
+    const std::string& Path() const { return path_; }
+    void Release() { path_.clear(); }
+
+private:
+    std::string path_;
+};
+
+// Hidden (leading dot) so that a name left by a killed process is passed
+// over by the file search like every hidden file.
+std::string TempPathFor(const fs::path& target) {
+    thread_local std::mt19937_64 random{std::random_device{}()};
+    char suffix[24];
+    std::snprintf(suffix, sizeof suffix, ".%012llx",
+                  static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
+    return (target.parent_path() / ("." + target.filename().string() + suffix + ".tmp")).string();
+}
+
+int WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return 0;
+}
+
+void SyncFolder(const fs::path& folder) {
+    Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir) ::fsync(dir.Get());
+}
+
+// Puts a new version of target in place: fill writes it into a new file in
+// the same folder, which is flushed and renamed over target. The old file's
+// permissions and owner are kept. Returns 0 or the errno of the failure;
+// target is untouched on failure and no temporary file is left behind.
+int ReplaceFile(fs::path target, const std::function<int(int)>& fill) {
+    std::error_code ec;
+    if (fs::is_symlink(target, ec)) {
+        // Writing through a link keeps the link, as Windows does.
+        if (fs::path real = fs::canonical(target, ec); !ec) target = std::move(real);
+    }
+    struct stat old {};
+    const bool hadOld = ::stat(target.c_str(), &old) == 0;
+    if (hadOld) {
+        if (S_ISDIR(old.st_mode)) return EISDIR;
+        // Read-only by its mode bits, whoever runs us (root included).
+        if ((old.st_mode & 0222) == 0) return EACCES;
+    } else if (errno != ENOENT) {
+        return errno;
+    }
+    fs::path folder = target.parent_path();
+    if (folder.empty()) folder = ".";
+    if (target.filename().empty()) return EISDIR;
+
+    for (const bool anonymous : {true, false}) {
+        Fd fd;
+        TempName temp;
+        if (anonymous) {
+            // An unnamed file: a process killed while writing leaves nothing.
+            fd.Reset(::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+            if (!fd) {
+                if (errno == ENOENT || errno == ENOTDIR || errno == EACCES || errno == EROFS) return errno;
+                continue;
+            }
+        } else {
+            for (int tries = 0; tries < 100 && !fd; ++tries) {
+                std::string name = TempPathFor(target);
+                fd.Reset(::open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666));
+                if (fd) temp.Set(std::move(name));
+                else if (errno != EEXIST) return errno;
+            }
+            if (!fd) return EEXIST;
+        }
+        if (const int err = fill(fd.Get())) return err;
+        if (hadOld) {
+            if (::fchmod(fd.Get(), old.st_mode & 07777) != 0) return errno;
+            [[maybe_unused]] const int owned = ::fchown(fd.Get(), old.st_uid, old.st_gid);
+        }
+        if (::fsync(fd.Get()) != 0) return errno;
+        if (anonymous) {
+            const std::string self = "/proc/self/fd/" + std::to_string(fd.Get());
+            bool linked = false;
+            for (int tries = 0; tries < 100 && !linked; ++tries) {
+                std::string name = TempPathFor(target);
+                if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+                    temp.Set(std::move(name));
+                    linked = true;
+                } else if (errno != EEXIST) {
+                    break;
+                }
+            }
+            if (!linked) continue; // no /proc: write again under a name
+        }
+        if (::rename(temp.Path().c_str(), target.c_str()) != 0) return errno;
+        temp.Release();
+        SyncFolder(folder);
+        return 0;
+    }
+    return EIO;
+}
+
+int CopyInto(int from, int to) {
+    if (::lseek(from, 0, SEEK_SET) < 0) return errno;
+    std::vector<char> buffer(1 << 16);
+    for (;;) {
+        const ssize_t n = ::read(from, buffer.data(), buffer.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (n == 0) return 0;
+        if (const int err = WriteAll(to, {buffer.data(), static_cast<std::size_t>(n)})) return err;
+    }
+}
+
+bool StatPath(std::string_view path, struct stat& st) {
+    if (path.empty()) return false;
+    return ::stat(ToHostPath(path).c_str(), &st) == 0;
+}
+
+} // namespace
+
+bool FileExists(std::string_view path) {
+    struct stat st {};
+    return StatPath(path, st) && !S_ISDIR(st.st_mode);
+}
+
+bool DirectoryExists(std::string_view path) {
+    struct stat st {};
+    return StatPath(path, st) && S_ISDIR(st.st_mode);
+}
+
+bool CopyFileReplace(std::string_view from, std::string_view to) {
+    if (from.empty() || to.empty()) return false;
+    Fd source(::open(ToHostPath(from).c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st {};
+    if (!source || ::fstat(source.Get(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+    return ReplaceFile(ToHostPath(to), [&](int fd) { return CopyInto(source.Get(), fd); }) == 0;
+}
+
+bool DeleteFile(std::string_view path) {
+    if (path.empty()) return false;
+    const fs::path host = ToHostPath(path);
+    struct stat st {};
+    if (::lstat(host.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+    // A read-only file cannot be deleted until its attributes are made normal.
+    if (!S_ISLNK(st.st_mode) && (st.st_mode & 0222) == 0) return false;
+    return ::unlink(host.c_str()) == 0;
+}
+
+bool SetNormalAttributes(std::string_view path) {
+    struct stat st {};
+    if (!StatPath(path, st)) return false;
+    return ::chmod(ToHostPath(path).c_str(), (st.st_mode & 07777) | S_IWUSR) == 0;
+}
+
+std::optional<std::string> ReadWholeFile(std::string_view path) {
+    if (path.empty()) return std::nullopt;
+    Fd fd(::open(ToHostPath(path).c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st {};
+    if (!fd || ::fstat(fd.Get(), &st) != 0 || S_ISDIR(st.st_mode)) return std::nullopt;
+    std::string content;
+    content.reserve(static_cast<std::size_t>(st.st_size));
+    std::vector<char> buffer(1 << 16);
+    for (;;) {
+        const ssize_t n = ::read(fd.Get(), buffer.data(), buffer.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return std::nullopt;
+        }
+        if (n == 0) return content;
+        content.append(buffer.data(), static_cast<std::size_t>(n));
+    }
+}
+
+void WriteFileAtomic(std::string_view path, std::string_view bytes) {
+    const fs::path host = ToHostPath(path);
+    if (const int err = ReplaceFile(host, [&](int fd) { return WriteAll(fd, bytes); }))
+        throw HostError("cannot write " + std::string(path) + " (" + host.string() +
+                        "): " + std::strerror(err));
+}
+
+std::optional<FileId> FolderId(std::string_view path) {
+    struct stat st {};
+    if (!StatPath(path, st)) return std::nullopt;
+    return FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+} // namespace host
