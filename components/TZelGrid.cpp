@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPen>
 #include <QStyledItemDelegate>
 #include <QToolTip>
 #include <algorithm>
@@ -72,11 +73,11 @@ public:
         painter->restore();
 
         if (focused) {
-            QStyleOptionFocusRect focus;
-            focus.QStyleOption::operator=(option);
-            focus.rect = rect;
-            focus.backgroundColor = background;
-            grid_->style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, grid_);
+            // A dotted frame in the text colour marks the focused cell on any style.
+            painter->save();
+            painter->setPen(QPen(fontColor, 1, Qt::DotLine));
+            painter->drawRect(rect.adjusted(0, 0, -1, -1));
+            painter->restore();
         }
     }
 
