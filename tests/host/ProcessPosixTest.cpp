@@ -1,0 +1,118 @@
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "host/Process.h"
+#include "tests/support/Sandbox.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Sets an environment variable for one test and puts the old value back.
+class ScopedEnv final {
+public:
+    ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        if (value) ::setenv(name, value->c_str(), 1);
+        else ::unsetenv(name);
+    }
+    ~ScopedEnv() {
+        if (old_) ::setenv(name_, old_->c_str(), 1);
+        else ::unsetenv(name_);
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+// A stand-in for wine that records how it was started: argument count, each
+// argument in brackets, what its standard input is, and its parent.
+fs::path MakeStandIn(const fs::path& script, const fs::path& record) {
+    testenv::WriteFile(script,
+                       "#!/bin/sh\n"
+                       "out='" + record.string() + "'\n"
+                       "{ echo \"$#\"; for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done;\n"
+                       "  readlink /proc/$$/fd/0; } > \"$out.part\"\n"
+                       "mv \"$out.part\" \"$out\"\n");
+    fs::permissions(script, fs::perms::owner_all);
+    return script;
+}
+
+std::string AwaitRecord(const fs::path& record) {
+    for (int i = 0; i < 1000 && !fs::exists(record); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return fs::exists(record) ? testenv::ReadFile(record) : std::string("(not started)");
+}
+
+bool HasChildren() {
+    return !(::waitpid(-1, nullptr, WNOHANG) < 0 && errno == ECHILD);
+}
+
+} // namespace
+
+TEST(StartProgram, HandsTheWindowsPathToWineAsOneArgumentDetached) {
+    testenv::Sandbox box;
+    const fs::path record = box.Root() / "args.txt";
+    const fs::path wine = MakeStandIn(box.Root() / "my wine" / "wine-standin", record);
+    ScopedEnv env("WINE", wine.string());
+
+    const std::string path = "C:\\Program Files\\DORV Cat\\it's \"odd\" $HOME;`id` *.exe";
+    ASSERT_TRUE(host::StartProgram(path));
+    EXPECT_FALSE(HasChildren()) << "the started program must not be our child";
+    EXPECT_EQ(AwaitRecord(record), "1\n[" + path + "]\n/dev/null\n");
+
+    fs::remove(record);
+    ASSERT_TRUE(host::StartProgram("C:\\Каталог\\dorvwin.exe"));
+    EXPECT_EQ(AwaitRecord(record), "1\n[C:\\Каталог\\dorvwin.exe]\n/dev/null\n");
+}
+
+TEST(StartProgram, WithoutWineSetTheProgramNamedWineOnThePathIsStarted) {
+    testenv::Sandbox box;
+    const fs::path record = box.Root() / "args.txt";
+    MakeStandIn(box.Root() / "bin" / "wine", record);
+    ScopedEnv wine("WINE", std::nullopt);
+    const char* system = std::getenv("PATH");
+    ScopedEnv path("PATH", (box.Root() / "empty").string() + ":" + (box.Root() / "bin").string() + ":" +
+                               (system ? system : "/usr/bin:/bin"));
+    ASSERT_TRUE(host::StartProgram("C:\\TARVEN\\tdm010.exe"));
+    EXPECT_EQ(AwaitRecord(record), "1\n[C:\\TARVEN\\tdm010.exe]\n/dev/null\n");
+}
+
+TEST(StartProgram, AProgramThatCannotBeExecutedGivesFalse) {
+    testenv::Sandbox box;
+    testenv::WriteFile(box.Root() / "not-executable", "#!/bin/sh\ntouch started\n");
+    testenv::WriteFile(box.Root() / "junk", std::string("\x7F" "ELF garbage\0\1\2", 15));
+    fs::permissions(box.Root() / "junk", fs::perms::owner_all);
+    fs::create_directories(box.Root() / "folder");
+    for (const fs::path& wine : {box.Root() / "missing", box.Root() / "not-executable",
+                                 box.Root() / "junk", box.Root() / "folder"}) {
+        ScopedEnv env("WINE", wine.string());
+        EXPECT_FALSE(host::StartProgram("C:\\TARVEN\\dorvwin.exe")) << wine;
+    }
+    {
+        ScopedEnv env("WINE", "wine --debug");   // one program's name, never split
+        ScopedEnv path("PATH", (box.Root() / "folder").string());
+        EXPECT_FALSE(host::StartProgram("C:\\TARVEN\\dorvwin.exe"));
+    }
+    {
+        ScopedEnv env("WINE", std::nullopt);
+        ScopedEnv path("PATH", (box.Root() / "folder").string());
+        EXPECT_FALSE(host::StartProgram("C:\\TARVEN\\dorvwin.exe"));
+    }
+    EXPECT_FALSE(host::StartProgram(""));
+    EXPECT_FALSE(fs::exists(box.WorkDir() / "started"));
+    EXPECT_FALSE(HasChildren());
+}
