@@ -1,1 +1,338 @@
-// Replaced as the layer is built.
+#include "components/TSearcDir.h"
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <optional>
+#include <unordered_set>
+#include <utility>
+
+#include "host/Codec.h"
+#include "host/Finder.h"
+#include "host/HostTypes.h"
+#include "host/SharedFile.h"
+
+namespace components {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Pumping after every entry would cost more than the walk itself; every few
+// milliseconds keeps the window's largest wait well under a frame.
+constexpr auto kPumpEvery = std::chrono::milliseconds(4);
+
+constexpr std::size_t kBlock = 50000;
+constexpr std::size_t kBuffer = 61001;  // block, tail room, terminating zero
+constexpr std::size_t kMaxNeedle = 255;
+
+// Thrown when the component was destroyed by a handler or the pump; it
+// carries the search off the stack without touching the freed object.
+struct Abandoned {};
+
+template <typename F>
+class OnExit final {
+public:
+    explicit OnExit(F f) : f_(std::move(f)) {}
+    ~OnExit() { f_(); }
+    OnExit(const OnExit&) = delete;
+    OnExit& operator=(const OnExit&) = delete;
+
+private:
+    F f_;
+};
+
+struct FileIdHash {
+    std::size_t operator()(const host::FileId& id) const noexcept {
+        return std::hash<std::uint64_t>{}(id.index * 0x9E3779B97F4A7C15ull ^ id.device);
+    }
+};
+
+// The codec's lower case of every byte, taken once: the check lowers whole
+// blocks, and a call into the codec per segment would cost more than the read.
+const std::array<unsigned char, 256>& LowerTable() {
+    static const std::array<unsigned char, 256> table = [] {
+        std::array<char, 256> bytes{};
+        for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i);
+        host::LowerCp1251InPlace(bytes.data(), bytes.size());
+        std::array<unsigned char, 256> out{};
+        for (std::size_t i = 0; i < out.size(); ++i) out[i] = static_cast<unsigned char>(bytes[i]);
+        out[0] = 0;  // segments end at zero bytes, whatever the codec says
+        return out;
+    }();
+    return table;
+}
+
+void LowerInPlace(char* bytes, std::size_t length) {
+    const auto& table = LowerTable();
+    auto* p = reinterpret_cast<unsigned char*>(bytes);
+    for (std::size_t i = 0; i < length; ++i) p[i] = table[p[i]];
+}
+
+// Reads a file in blocks and, for the tail rule, single bytes, without a
+// system call per byte: single bytes come from a small read-ahead that the
+// next block read uses first, so the bytes seen are those of plain reads.
+class BlockReader final {
+public:
+    explicit BlockReader(host::SharedFile& file) : file_(file) {}
+
+    std::optional<std::size_t> Read(char* into, std::size_t length) {
+        const std::size_t pending = std::min(length, end_ - pos_);
+        std::memcpy(into, ahead_.data() + pos_, pending);
+        pos_ += pending;
+        if (pending == length) return pending;
+        const auto got = file_.Read(into + pending, length - pending);
+        if (!got) return std::nullopt;
+        return pending + *got;
+    }
+
+    // 1 when a byte came, 0 at the end, nothing on a read failure.
+    std::optional<std::size_t> ReadByte(char* into) {
+        if (pos_ == end_) {
+            const auto got = file_.Read(ahead_.data(), ahead_.size());
+            if (!got) return std::nullopt;
+            pos_ = 0;
+            end_ = *got;
+            if (end_ == 0) return 0;
+        }
+        *into = ahead_[pos_++];
+        return 1;
+    }
+
+private:
+    host::SharedFile& file_;
+    std::array<char, 4096> ahead_{};
+    std::size_t pos_ = 0, end_ = 0;
+};
+
+enum class Scan { NoMatch, Match, ReadFailed };
+
+// One check string against one open file: blocks of 50,000 bytes, each
+// completed by the tail rule, searched segment by segment.
+Scan ScanFile(host::SharedFile& file, std::uint64_t size, const std::string& needle, bool caseSensetive) {
+    std::vector<char> buffer(kBuffer);
+    BlockReader reader(file);
+    const std::boyer_moore_horspool_searcher searcher(needle.begin(), needle.end());
+    const std::size_t length = needle.size();
+    std::uint64_t done = 0;
+    while (done < size) {
+        const auto got = reader.Read(buffer.data(), kBlock);
+        if (!got) return Scan::ReadFailed;
+        if (*got == 0) break;  // the file shrank: nothing more to read
+        std::size_t n = *got;
+        buffer[n] = 0;
+        // Tail rule: while some text that ends the block begins the check
+        // string, take one more byte. Compared as read, before lowering.
+        for (;;) {
+            bool mark = false;
+            std::size_t nextZero = n;
+            for (std::size_t k = 1; k <= std::min(length, n); ++k) {
+                const std::size_t p = n - k;
+                if (buffer[p] == 0) {
+                    nextZero = p;
+                    continue;
+                }
+                if (buffer[p] == needle[0] && std::memcmp(buffer.data() + p, needle.data(), nextZero - p) == 0) {
+                    mark = true;
+                    break;
+                }
+            }
+            if (!mark) break;
+            if (buffer.size() < n + 2) buffer.resize(buffer.size() * 2);  // a long run outgrows the tail room
+            const auto one = reader.ReadByte(buffer.data() + n);
+            if (!one) return Scan::ReadFailed;
+            if (*one == 0) {
+                buffer[n] = 0;
+                break;
+            }
+            ++n;
+            buffer[n] = 0;
+        }
+        // Lowering the block whole is lowering each segment: zero stays zero.
+        // The check string holds no zero byte, so no match crosses a segment.
+        if (!caseSensetive) LowerInPlace(buffer.data(), n);
+        if (std::search(buffer.data(), buffer.data() + n, searcher) != buffer.data() + n) return Scan::Match;
+        done += n;
+    }
+    return Scan::NoMatch;
+}
+
+} // namespace
+
+struct TSearcDir::Walk {
+    std::shared_ptr<bool> alive;
+    std::unordered_set<host::FileId, FileIdHash> visited;
+    Clock::time_point lastPump = Clock::now();
+};
+
+TSearcDir::TSearcDir() : alive_(std::make_shared<bool>(true)) {}
+
+TSearcDir::~TSearcDir() { *alive_ = false; }
+
+void TSearcDir::SetCheckForStrings(const std::vector<std::string>& lines) {
+    checkForStrings_ = lines;
+    if (checkForStrings_.empty()) checkContents_ = false;
+}
+
+int TSearcDir::Search() {
+    if (running_) return 0;
+    const std::shared_ptr<bool> alive = alive_;
+    Walk walk{alive, {}, Clock::now()};
+    running_ = &walk;
+    const OnExit done([&] {
+        if (*alive) running_ = nullptr;
+    });
+    try {
+        foundFiles_.clear();
+        // A stop answered in an earlier search does not cut this one short.
+        stop_ = false;
+        std::string rest = masks_;
+        for (;;) {
+            const std::size_t semi = rest.find(';');
+            const std::string mask = rest.substr(0, semi);
+            walk.visited.clear();
+            Folder(walk, drives_ + "\\", host::faAnyFile, mask, subFolders_);
+            if (semi == std::string::npos)
+                rest.clear();
+            else
+                rest.erase(0, semi + 1);
+            if (stop_ || rest.empty()) break;
+        }
+    } catch (const Abandoned&) {
+        return 0;
+    }
+    return static_cast<int>(foundFiles_.size());
+}
+
+bool TSearcDir::SearchFolder(const std::string& path, std::uint32_t attributes, const std::string& mask,
+                             bool withSubFolders) {
+    if (running_) return false;
+    return RunSearchFolder(path, attributes, mask, withSubFolders);
+}
+
+bool TSearcDir::RunSearchFolder(const std::string& path, std::uint32_t attributes, const std::string& mask,
+                                bool withSubFolders) {
+    const std::shared_ptr<bool> alive = alive_;
+    Walk walk{alive, {}, Clock::now()};
+    running_ = &walk;
+    const OnExit done([&] {
+        if (*alive) running_ = nullptr;
+    });
+    try {
+        return Folder(walk, path, attributes, mask, withSubFolders);
+    } catch (const Abandoned&) {
+        return false;
+    }
+}
+
+bool TSearcDir::Folder(Walk& walk, const std::string& path, std::uint32_t attributes, const std::string& mask,
+                       bool withSubFolders) {
+    if (withSubFolders) {
+        host::Finder folders(path + "*.*", host::faDirectory);
+        if (folders.Found()) {
+            // Links can lead back to a folder of the walk (Wine's Z: holds
+            // the whole file system): such a folder is not entered again.
+            if (const auto id = folders.FolderIdentity(); id && !walk.visited.insert(*id).second) return false;
+            bool more = true;
+            while (more) {
+                const std::string& name = folders.Name();
+                bool stopped = false;
+                // An ordinary file would give two empty enumerations: skipped,
+                // with the same results and the same events.
+                if (name[0] != '.' && folders.IsDirectory())
+                    stopped = Folder(walk, path + name + '\\', attributes, mask, withSubFolders);
+                if (stop_ || stopped) return true;
+                more = folders.Next();
+                AfterEntry(walk);
+            }
+        }
+    }
+    host::Finder files(path + mask, attributes);
+    bool more = files.Found();
+    while (more) {
+        if (!files.IsDirectory()) {
+            std::string full = path + files.Name();
+            if (!checkContents_) {
+                foundFiles_.push_back(std::move(full));
+            } else {
+                const int holds = CheckFileContents(full);
+                if (!*walk.alive) throw Abandoned{};
+                if (holds == 1) foundFiles_.push_back(std::move(full));
+            }
+        }
+        if (stop_) return true;
+        more = files.Next();
+        AfterEntry(walk);
+    }
+    return false;
+}
+
+void TSearcDir::AfterEntry(Walk& walk) {
+    if (pump_ && Clock::now() - walk.lastPump >= kPumpEvery) {
+        const std::function<void()> pump = pump_;  // it may free the component, and pump_ with it
+        pump();
+        if (!*walk.alive) throw Abandoned{};
+        walk.lastPump = Clock::now();
+    }
+    DoEachIteration();
+    if (!*walk.alive) throw Abandoned{};
+}
+
+void TSearcDir::DoEachIteration() {
+    bool stop = false;
+    if (onEachIteration_) {
+        const std::shared_ptr<bool> alive = alive_;
+        const TEachIteration handler = onEachIteration_;  // survives the handler freeing the component
+        handler(*this, stop);
+        if (!*alive) return;
+    }
+    stop_ = stop;
+}
+
+void TSearcDir::DoEachResetError() {
+    if (!onEachResetError_) return;
+    const TErrorResetFile handler = onEachResetError_;
+    const std::string badFile = lastBadFile_;
+    handler(*this, badFile);
+}
+
+const std::vector<std::string>& TSearcDir::Needles() {
+    if (needleSource_ != checkForStrings_) {
+        needleSource_ = checkForStrings_;
+        needles_.clear();
+        for (const std::string& line : checkForStrings_) {
+            // A string code page 1251 cannot hold matches nothing: kept empty.
+            std::string bytes = host::Utf8ToCp1251(line).value_or(std::string{});
+            bytes.resize(std::min({bytes.size(), bytes.find('\0'), kMaxNeedle}));
+            needles_.push_back(std::move(bytes));
+        }
+    }
+    return needles_;
+}
+
+int TSearcDir::CheckFileContents(const std::string& fileName) {
+    const std::vector<std::string>& needles = Needles();
+    for (const std::string& needle : needles) {
+        if (needle.empty()) continue;
+        host::SharedFile file(fileName);
+        if (!file.IsOpen()) {
+            lastBadFile_ = fileName;
+            DoEachResetError();  // may free the component: nothing of it is touched after
+            return 0;
+        }
+        const auto size = file.Size();
+        if (!size) return 0;
+        switch (ScanFile(file, *size, needle, caseSensetive_)) {
+        case Scan::Match:
+            return 1;
+        case Scan::ReadFailed:
+            return 0;
+        case Scan::NoMatch:
+            break;
+        }
+    }
+    return 0;
+}
+
+} // namespace components

@@ -11,8 +11,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "host/Files.h"
 
 namespace host {
 
@@ -29,6 +32,13 @@ public:
     const std::string& Name() const;
     // The current entry's attribute word.
     std::uint32_t Attributes() const;
+    // The directory bit of the current entry alone. A walk asks only this,
+    // and a backend may answer it cheaper than the whole attribute word.
+    bool IsDirectory() const;
+    // The identity of the folder the enumeration is open on (what FolderId
+    // gives for it); nothing when the folder could not be opened. Lets a walk
+    // notice a folder it has already been in without resolving its path again.
+    std::optional<FileId> FolderIdentity() const;
     // Moves to the next entry; false (and Found() false) when none is left.
     bool Next();
 

@@ -1,0 +1,128 @@
+#pragma once
+// TSearcDir: finds files under one root folder by one or more masks, down
+// into sub-folders if asked, keeping only files that hold one of the check
+// strings if asked. Paths are Windows paths in UTF-8. While it walks, it
+// fires an event after every directory entry (whose handler may ask it to
+// stop) and lets the window process its messages through the pump handed in,
+// so it needs no GUI toolkit of its own.
+
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace components {
+
+enum class TypesDisk : std::uint8_t { tdPhysical = 0, tdNets = 1, tdAll = 2 };
+
+// A set of TypesDisk in one byte.
+class setTd final {
+public:
+    constexpr setTd() = default;
+    constexpr setTd(std::initializer_list<TypesDisk> kinds) {
+        for (TypesDisk kind : kinds) Include(kind);
+    }
+    constexpr bool Contains(TypesDisk kind) const { return (bits_ & Bit(kind)) != 0; }
+    constexpr void Include(TypesDisk kind) { bits_ = static_cast<std::uint8_t>(bits_ | Bit(kind)); }
+    constexpr void Exclude(TypesDisk kind) { bits_ = static_cast<std::uint8_t>(bits_ & ~Bit(kind)); }
+    constexpr bool Empty() const { return bits_ == 0; }
+    constexpr std::uint8_t Bits() const { return bits_; }
+    friend constexpr bool operator==(setTd, setTd) = default;
+
+private:
+    static constexpr std::uint8_t Bit(TypesDisk kind) {
+        return static_cast<std::uint8_t>(1u << static_cast<unsigned>(kind));
+    }
+    std::uint8_t bits_ = 0;
+};
+static_assert(sizeof(setTd) == 1);
+
+class TSearcDir;
+using TEachIteration = std::function<void(TSearcDir& Sender, bool& FlagStopb)>;
+using TErrorResetFile = std::function<void(TSearcDir& Sender, const std::string& BadFile)>;
+
+class TSearcDir {
+public:
+    TSearcDir();
+    virtual ~TSearcDir();
+    TSearcDir(const TSearcDir&) = delete;
+    TSearcDir& operator=(const TSearcDir&) = delete;
+
+    setTd Devices() const { return devices_; }
+    void SetDevices(setTd devices) { devices_ = devices; }
+    const std::string& Masks() const { return masks_; }
+    void SetMasks(std::string masks) { masks_ = std::move(masks); }
+    const std::string& Drives() const { return drives_; }
+    void SetDrives(std::string drives) { drives_ = std::move(drives); }
+    bool SubFolders() const { return subFolders_; }
+    void SetSubFolders(bool on) { subFolders_ = on; }
+    bool CheckContents() const { return checkContents_; }
+    void SetCheckContents(bool on) { checkContents_ = on; }
+    bool CaseSensetive() const { return caseSensetive_; }
+    void SetCaseSensetive(bool on) { caseSensetive_ = on; }
+    // The component's own list; callers may change it in place.
+    std::vector<std::string>& CheckForStrings() { return checkForStrings_; }
+    // Copies the lines; an empty list turns CheckContents off (never on).
+    void SetCheckForStrings(const std::vector<std::string>& lines);
+    const TEachIteration& onEachIteration() const { return onEachIteration_; }
+    void SetonEachIteration(TEachIteration handler) { onEachIteration_ = std::move(handler); }
+    const TErrorResetFile& onEachResetError() const { return onEachResetError_; }
+    void SetonEachResetError(TErrorResetFile handler) { onEachResetError_ = std::move(handler); }
+    // Processes the window's pending messages; called between entries, at
+    // most every few milliseconds.
+    void SetMessagePump(std::function<void()> pump) { pump_ = std::move(pump); }
+
+    // Full paths of the files the last search found, in the order found.
+    const std::vector<std::string>& FoundFiles() const { return foundFiles_; }
+
+    // Runs one search; returns the number of files found. A search asked for
+    // while one runs on this component (from a handler) is refused: 0, and
+    // FoundFiles is left alone.
+    int Search();
+    // Searches one folder (path ends in "\") and, if asked, its sub-folders;
+    // true when it ended because a handler answered stop.
+    bool SearchFolder(const std::string& path, std::uint32_t attributes, const std::string& mask,
+                      bool withSubFolders);
+    // 1 when the file holds one of the check strings, else 0.
+    int CheckFileContents(const std::string& fileName);
+    bool Searching() const { return running_ != nullptr; }
+
+protected:
+    virtual void DoEachIteration();
+    virtual void DoEachResetError();
+
+private:
+    struct Walk;
+    bool Folder(Walk& walk, const std::string& path, std::uint32_t attributes, const std::string& mask,
+                bool withSubFolders);
+    void AfterEntry(Walk& walk);
+    bool RunSearchFolder(const std::string& path, std::uint32_t attributes, const std::string& mask,
+                         bool withSubFolders);
+    const std::vector<std::string>& Needles();
+
+    setTd devices_;
+    bool subFolders_ = false;
+    bool stop_ = false;
+    std::string masks_;
+    std::string drives_;
+    bool caseSensetive_ = false;
+    bool checkContents_ = false;
+    std::vector<std::string> checkForStrings_;
+    TEachIteration onEachIteration_;
+    std::string lastBadFile_;
+    TErrorResetFile onEachResetError_;
+    std::vector<std::string> foundFiles_;
+    std::function<void()> pump_;
+
+    // False once the component is destroyed; a search or handler still on the
+    // stack holds a copy and unwinds without touching the object.
+    std::shared_ptr<bool> alive_;
+    Walk* running_ = nullptr;
+    // The check strings in code page 1251, kept while the list is unchanged.
+    std::vector<std::string> needleSource_;
+    std::vector<std::string> needles_;
+};
+
+} // namespace components

@@ -1,0 +1,21 @@
+#pragma once
+// The fast way from a Windows path to a host file, for the file search's hot
+// path: every component taken exactly as written (a drive path through
+// <prefix>/dosdevices/x:). When that file exists it is the one ToHostPath
+// would give, since exact matches come first; when it does not (ENOENT,
+// ENOTDIR), the caller falls back to ToHostPath and its case-blind matching.
+
+#include <string>
+#include <string_view>
+
+namespace host::posix {
+
+// Empty when the path has a form this shortcut does not cover (no drive
+// letter but a leading "\", a bare "X:").
+std::string DirectHostPath(std::string_view windowsPath);
+
+// Opens the folder or file a Windows path names with open(2) flags; the
+// exact path first, then ToHostPath. -1 with errno set on failure.
+int OpenWindowsPath(std::string_view windowsPath, int flags);
+
+} // namespace host::posix

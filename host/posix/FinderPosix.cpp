@@ -1,0 +1,196 @@
+// Directory enumeration on POSIX with the Windows rules. Attributes follow
+// Wine: directory from the entry type (a link is followed), hidden when the
+// name begins with ".", read-only when the mode has no write bit; there are no
+// system or volume entries. Only what the requested set needs is worked out
+// while the entries are filtered; the rest waits until it is asked for, so a
+// plain walk costs no stat per entry.
+
+#include "host/Finder.h"
+
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "host/Codec.h"
+#include "host/HostTypes.h"
+#include "host/posix/DirectPath.h"
+
+namespace host {
+namespace {
+
+struct DirCloser {
+    void operator()(DIR* dir) const { ::closedir(dir); }
+};
+
+bool IsAscii(std::string_view text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
+char FoldAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// "*" any run, "?" one element; Same compares two elements. The classic
+// single-backtrack match: linear for one "*", never exponential.
+template <typename Seq, typename Eq>
+bool Glob(const Seq& name, const Seq& mask, Eq same) {
+    std::size_t n = 0, m = 0, starM = Seq::npos, starN = 0;
+    while (n < name.size()) {
+        if (m < mask.size() && mask[m] == '*') {
+            starM = m++;
+            starN = n;
+        } else if (m < mask.size() && (mask[m] == '?' || same(mask[m], name[n]))) {
+            ++m;
+            ++n;
+        } else if (starM != Seq::npos) {
+            m = starM + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (m < mask.size() && mask[m] == '*') ++m;
+    return m == mask.size();
+}
+
+// Code points of a UTF-8 text; a byte that does not start a valid sequence
+// stands for itself, so "?" still takes one element.
+std::u32string CodePoints(std::string_view text) {
+    std::u32string out;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        const int len = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
+        bool ok = len > 0 && i + static_cast<std::size_t>(len) <= text.size();
+        char32_t cp = len == 1 ? b : len == 2 ? (b & 0x1F) : len == 3 ? (b & 0x0F) : (b & 0x07);
+        for (int k = 1; ok && k < len; ++k) {
+            const auto c = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
+            ok = (c & 0xC0) == 0x80;
+            cp = (cp << 6) | (c & 0x3F);
+        }
+        if (!ok) {
+            out += static_cast<char32_t>(0xDC00 + b);  // a lone byte, kept distinct
+            ++i;
+        } else {
+            out += cp;
+            i += static_cast<std::size_t>(len);
+        }
+    }
+    return out;
+}
+
+bool MatchesExactly(std::string_view name, std::string_view mask) {
+    if (IsAscii(name) && IsAscii(mask))
+        return Glob(name, mask, [](char a, char b) { return FoldAscii(a) == FoldAscii(b); });
+    // Letters beyond ASCII: the codec's upper case, then one code point per "?".
+    return Glob(CodePoints(UpperAnsi(name)), CodePoints(UpperAnsi(mask)),
+                [](char32_t a, char32_t b) { return a == b; });
+}
+
+bool IsDotOrDotDot(std::string_view name) { return name == "." || name == ".."; }
+
+} // namespace
+
+bool MatchesMask(std::string_view name, std::string_view mask) {
+    if (MatchesExactly(name, mask)) return true;
+    // A final ".*" also matches the end of a name without the dot ("*.*"
+    // matches every name, "readme.*" matches "readme").
+    return mask.size() >= 2 && mask.substr(mask.size() - 2) == ".*" &&
+           MatchesExactly(name, mask.substr(0, mask.size() - 2));
+}
+
+struct Finder::Impl {
+    std::unique_ptr<DIR, DirCloser> dir;
+    std::string mask;
+    bool everyName = false;
+    std::uint32_t requested = 0;
+    bool found = false;
+    std::string name;
+    unsigned char type = DT_UNKNOWN;
+    mutable int isDir = -1;  // -1 not yet known
+
+    bool Directory() const {
+        if (isDir < 0) {
+            if (type == DT_DIR) {
+                isDir = 1;
+            } else if (type == DT_LNK || type == DT_UNKNOWN) {
+                struct stat st {};
+                isDir = ::fstatat(::dirfd(dir.get()), name.c_str(), &st, 0) == 0 && S_ISDIR(st.st_mode);
+            } else {
+                isDir = 0;
+            }
+        }
+        return isDir == 1;
+    }
+
+    bool Advance() {
+        found = false;
+        if (!dir) return false;
+        for (;;) {
+            errno = 0;
+            const dirent* entry = ::readdir(dir.get());
+            if (!entry) return false;
+            const std::string_view entryName = entry->d_name;
+            if (!everyName && !MatchesMask(entryName, mask)) continue;
+            if (!(requested & faHidden) && entryName[0] == '.' && !IsDotOrDotDot(entryName)) continue;
+            name.assign(entryName);
+            type = entry->d_type;
+            isDir = -1;
+            if (!(requested & faDirectory) && Directory()) continue;
+            found = true;
+            return true;
+        }
+    }
+};
+
+Finder::Finder(std::string_view pattern, std::uint32_t requested) : impl_(std::make_unique<Impl>()) {
+    const std::size_t cut = pattern.find_last_of("\\/");
+    const std::string_view folder = cut == std::string_view::npos ? std::string_view{} : pattern.substr(0, cut + 1);
+    impl_->mask.assign(cut == std::string_view::npos ? pattern : pattern.substr(cut + 1));
+    impl_->everyName = impl_->mask == "*" || impl_->mask == "*.*";
+    impl_->requested = requested;
+    // A drive-relative "X:mask" is not split above; leave it to the fallback.
+    const int fd = folder.empty() ? ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                                  : posix::OpenWindowsPath(folder, O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return;
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return;
+    }
+    impl_->dir.reset(dir);
+    impl_->Advance();
+}
+
+Finder::~Finder() = default;
+
+bool Finder::Found() const { return impl_->found; }
+
+const std::string& Finder::Name() const { return impl_->name; }
+
+bool Finder::IsDirectory() const { return impl_->found && impl_->Directory(); }
+
+std::uint32_t Finder::Attributes() const {
+    if (!impl_->found) return 0;
+    std::uint32_t attributes = 0;
+    if (impl_->Directory()) attributes |= faDirectory;
+    if (impl_->name[0] == '.' && !IsDotOrDotDot(impl_->name)) attributes |= faHidden;
+    struct stat st {};
+    if (::fstatat(::dirfd(impl_->dir.get()), impl_->name.c_str(), &st, 0) == 0 &&
+        !(st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)))
+        attributes |= faReadOnly;
+    return attributes;
+}
+
+bool Finder::Next() { return impl_->Advance(); }
+
+std::optional<FileId> Finder::FolderIdentity() const {
+    if (!impl_->dir) return std::nullopt;
+    struct stat st {};
+    if (::fstat(::dirfd(impl_->dir.get()), &st) != 0) return std::nullopt;
+    return FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+} // namespace host
