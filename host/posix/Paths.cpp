@@ -28,9 +28,13 @@ bool NameExists(const std::string& hostPath) {
     return ::lstat(hostPath.c_str(), &st) == 0;
 }
 
-fs::path DriveFolder(char letter) {
-    const char name[] = {static_cast<char>(std::tolower(static_cast<unsigned char>(letter))), ':', '\0'};
-    return WinePrefix() / "dosdevices" / name;
+// Built as a string: this runs for every folder the file search enters.
+std::string DriveFolder(char letter) {
+    std::string folder = WinePrefix().native();
+    folder += "/dosdevices/";
+    folder += static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
+    folder += ':';
+    return folder;
 }
 
 // Upper-cased wide form of a name for comparing without regard to case; a
@@ -86,14 +90,14 @@ fs::path WinePrefix() {
 
 fs::path ToHostPath(std::string_view windowsPath) {
     std::string_view rest = windowsPath;
-    fs::path base;
+    std::string base;
     bool fromWorkDir = false;
     if (rest.size() >= 2 && std::isalpha(static_cast<unsigned char>(rest[0])) && rest[1] == ':') {
         base = DriveFolder(rest[0]);
         rest.remove_prefix(2);
     } else if (rest.size() >= 2 && IsSep(rest[0]) && IsSep(rest[1])) {
         // A network or device path: Wine's place for those, never a local folder.
-        base = WinePrefix() / "dosdevices" / "unc";
+        base = (WinePrefix() / "dosdevices" / "unc").native();
         rest.remove_prefix(2);
     } else if (!rest.empty() && IsSep(rest[0])) {
         // The root of the working directory's drive.
@@ -102,7 +106,7 @@ fs::path ToHostPath(std::string_view windowsPath) {
         base = DriveFolder(cwd.empty() ? 'z' : cwd[0]);
     } else {
         std::error_code ec;
-        base = fs::current_path(ec);
+        base = fs::current_path(ec).native();
         fromWorkDir = true;
     }
 
@@ -118,21 +122,21 @@ fs::path ToHostPath(std::string_view windowsPath) {
             if (!parts.empty())
                 parts.pop_back();
             else if (fromWorkDir)
-                base = base.parent_path();
+                base = fs::path(base).parent_path().native();
             continue;
         }
         parts.push_back(part);
     }
 
     // The usual case: the path exists as written, found with one call.
-    std::string exact = base.native();
+    std::string exact = base;
     for (const auto part : parts) {
         exact += '/';
         exact += part;
     }
     if (parts.empty() || NameExists(exact)) return fs::path(std::move(exact));
 
-    std::string found = base.native();
+    std::string found = base;
     std::size_t i = 0;
     for (; i < parts.size(); ++i) {
         std::string next = found + '/';
