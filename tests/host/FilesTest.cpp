@@ -72,8 +72,8 @@ TEST(Files, CopyReplacesTheTargetByteForByte) {
     EXPECT_EQ(testenv::ReadFile(box.WorkDir() / "out" / "target.ini"), "");
     ASSERT_TRUE(host::CopyFileReplace("small.bin", "out\\new.ini"));
     EXPECT_EQ(host::ReadWholeFile("out\\new.ini"), small);
-    // A file copied onto itself stays as it was.
-    ASSERT_TRUE(host::CopyFileReplace("small.bin", "small.bin"));
+    // A file copied onto itself may be refused, but is never cut short.
+    host::CopyFileReplace("small.bin", "small.bin");
     EXPECT_EQ(testenv::ReadFile(box.WorkDir() / "small.bin"), small);
     EXPECT_EQ(Leftovers(box.WorkDir() / "out", {"target.ini", "new.ini"}), std::vector<std::string>{});
 }
