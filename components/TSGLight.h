@@ -1,0 +1,104 @@
+#pragma once
+// Keeps one font between runs in the current user's key store: face name,
+// size in points, colour code and style, as four string values under
+// HKEY_CURRENT_USER \ IniFile \ IniSection.
+//
+// Qt fonts carry no colour. The colour of a target font lives as a colour
+// code (TColor) in the dynamic property FontColorProperty of the widget that
+// owns the font (clWindowText when absent, the design value); Restore sets it
+// and applies it to the widget's palette (WindowText and Text, which its
+// children inherit), Save reads it back from the property.
+
+#include <QObject>
+#include <QPointer>
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+class QWidget;
+
+namespace settings {
+class TRegistry;
+}
+
+namespace components {
+
+enum class TSGLightOption : std::uint8_t { sgFont, sgColPos, sgColWidth };
+
+// A set of TSGLightOption. Only sgFont has an effect; the others are kept.
+class TSGLightOptions {
+public:
+    constexpr TSGLightOptions() = default;
+    constexpr TSGLightOptions(std::initializer_list<TSGLightOption> options) {
+        for (TSGLightOption o : options) Include(o);
+    }
+    constexpr bool Contains(TSGLightOption o) const { return (bits_ & Bit(o)) != 0; }
+    constexpr void Include(TSGLightOption o) { bits_ = static_cast<std::uint8_t>(bits_ | Bit(o)); }
+    constexpr void Exclude(TSGLightOption o) { bits_ = static_cast<std::uint8_t>(bits_ & ~Bit(o)); }
+    constexpr bool operator==(const TSGLightOptions&) const = default;
+
+private:
+    static constexpr std::uint8_t Bit(TSGLightOption o) {
+        return static_cast<std::uint8_t>(1u << static_cast<unsigned>(o));
+    }
+    std::uint8_t bits_ = 0;
+};
+
+class TSGLight : public QObject {
+    Q_OBJECT
+public:
+    using TNotifyEvent = std::function<void(QObject* Sender)>;
+
+    // The dynamic property holding a font's colour code (see above).
+    static constexpr const char* FontColorProperty = "dorvFontColor";
+
+    explicit TSGLight(QObject* owner = nullptr);
+    ~TSGLight() override;
+
+    // Key names in UTF-8.
+    const std::string& IniFile() const { return iniFile_; }
+    void SetIniFile(std::string_view name) { iniFile_ = name; }
+    const std::string& IniSection() const { return iniSection_; }
+    void SetIniSection(std::string_view name) { iniSection_ = name; }
+    // Not owned; empty again once the control is destroyed.
+    QWidget* OwnerObj() const { return ownerObj_.data(); }
+    void SetOwnerObj(QWidget* control) { ownerObj_ = control; }
+    TSGLightOptions Options() const { return options_; }
+    void SetOptions(TSGLightOptions options) { options_ = options; }
+    bool Active() const { return active_; }
+    void SetActive(bool on) { active_ = on; }
+
+    // Raised at the end of every Restore that runs while active.
+    TNotifyEvent onRestore;
+
+    // Apply the stored font, then raise onRestore. Registry and conversion
+    // errors reach the caller; what was applied before one stays applied.
+    // An empty OwnerObj with an owner that is not a TForm raises
+    // settings::Exception "Invalid class typecast".
+    void Restore();
+    // Write the font. Errors reach the caller as in Restore.
+    void Save();
+
+    // The value under the accessor's open key, or def when it does not
+    // exist; an existing empty value gives an empty text.
+    static std::string ReadStringDef(settings::TRegistry& registry, std::string_view name,
+                                     std::string_view def);
+
+protected:
+    virtual void DoRestore();
+
+private:
+    // The widget whose font is kept, or none.
+    QWidget* TargetWidget() const;
+    std::string KeyPath() const;
+
+    std::string iniFile_;
+    std::string iniSection_;
+    QPointer<QWidget> ownerObj_;
+    TSGLightOptions options_;
+    bool active_ = false;
+};
+
+} // namespace components
