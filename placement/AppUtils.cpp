@@ -1,0 +1,272 @@
+#include "placement/AppUtils.h"
+
+#include <QEvent>
+#include <QGuiApplication>
+#include <QMetaObject>
+#include <QScreen>
+#include <algorithm>
+#include <array>
+
+#include "components/TForm.h"
+#include "settings/NumberRule.h"
+#include "settings/TIniStore.h"
+
+namespace placement {
+using components::TForm;
+using components::TFormBorderStyle;
+using components::TWindowState;
+
+namespace {
+
+// A title bar this high, and this much of its width, must lie on a screen
+// for the user to reach the window.
+constexpr int kTitleBand = 24;
+constexpr int kReachableWidth = 40;
+
+bool IsWordDelim(char c) { return c == ' ' || c == ','; }
+
+std::string FourNumbers(int a, int b, int c, int d) {
+    return std::to_string(a) + ',' + std::to_string(b) + ',' + std::to_string(c) + ',' +
+           std::to_string(d);
+}
+
+// The stored numbers go through the settings' rule without its "0x" rewrite.
+std::array<int, 4> ReadFour(std::string_view text, const std::array<int, 4>& defaults) {
+    std::array<int, 4> out{};
+    for (int i = 0; i < 4; ++i)
+        out[i] = settings::StrToIntDef(NthWord(i + 1, text), defaults[i]);
+    return out;
+}
+
+bool HasFrame(const TForm& form) {
+    return form.BorderStyle() != TFormBorderStyle::bsNone &&
+           !(form.windowFlags() & Qt::FramelessWindowHint);
+}
+
+void PlaceClient(TForm& form, const QRect& outer, const QMargins& frame) {
+    // move() places a window by its frame; resize() sets the client size.
+    form.move(outer.topLeft());
+    form.resize(std::max(1, outer.width() - frame.left() - frame.right()),
+                std::max(1, outer.height() - frame.top() - frame.bottom()));
+}
+
+// Waits, while the window is shown, for the window manager to report the
+// frame it put around the window, then sets the outer rectangle again with
+// it. Ends itself once done, or when the window is hidden or changes state.
+class FrameFix final : public QObject {
+public:
+    FrameFix(TForm& form, const QRect& outer) : QObject(&form), form_(form), outer_(outer) {
+        form.installEventFilter(this);
+    }
+    void Retarget(const QRect& outer) { outer_ = outer; }
+    bool Done() const { return done_; }
+    void Cancel() {
+        done_ = true;
+        Finish();
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched != &form_ || done_) return false;
+        switch (event->type()) {
+        case QEvent::Move:
+        case QEvent::Resize:
+        case QEvent::Show:
+        case QEvent::WindowActivate:
+            if (form_.isVisible()) {
+                const QMargins frame = FrameMargins(form_);
+                if (!frame.isNull()) {
+                    done_ = true;
+                    PlaceClient(form_, outer_, frame);
+                    Finish();
+                }
+            }
+            break;
+        case QEvent::Hide:
+        case QEvent::WindowStateChange:
+            done_ = true;
+            Finish();
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    void Finish() {
+        form_.removeEventFilter(this);
+        deleteLater();
+    }
+
+    TForm& form_;
+    QRect outer_;
+    bool done_ = false;
+};
+
+FrameFix* PendingFix(TForm& form) {
+    for (QObject* child : form.children()) {
+        if (auto* fix = dynamic_cast<FrameFix*>(child); fix && !fix->Done()) return fix;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+std::vector<QRect> SystemScreenAreas() {
+    std::vector<QRect> areas;
+    if (QScreen* primary = QGuiApplication::primaryScreen()) areas.push_back(primary->availableGeometry());
+    for (QScreen* screen : QGuiApplication::screens()) {
+        if (screen != QGuiApplication::primaryScreen()) areas.push_back(screen->availableGeometry());
+    }
+    return areas;
+}
+
+std::string NthWord(int n, std::string_view text) {
+    std::size_t i = 0;
+    int count = 0;
+    while (i < text.size()) {
+        while (i < text.size() && IsWordDelim(text[i])) ++i;
+        if (i >= text.size()) break;
+        std::size_t end = i;
+        while (end < text.size() && !IsWordDelim(text[end])) ++end;
+        if (++count == n) return std::string(text.substr(i, end - i));
+        i = end;
+    }
+    return {};
+}
+
+QMargins FrameMargins(const TForm& form) {
+    const QRect frame = form.frameGeometry();
+    const QRect client = form.geometry();
+    return QMargins(client.left() - frame.left(), client.top() - frame.top(),
+                    frame.right() - client.right(), frame.bottom() - client.bottom());
+}
+
+QRect NormalOuterRect(const TForm& form) {
+    const QMargins frame = FrameMargins(form);
+    if (form.isMaximized() || form.isFullScreen()) return form.normalGeometry() + frame;
+    return form.frameGeometry();
+}
+
+void SetNormalOuterRect(TForm& form, const QRect& outer) {
+    const Qt::WindowStates state = form.windowState();
+    const bool restoreState = state & (Qt::WindowMaximized | Qt::WindowFullScreen);
+    // Qt has no setter for the restored geometry: set it in the normal state.
+    if (restoreState) form.setWindowState(state & ~(Qt::WindowMaximized | Qt::WindowFullScreen));
+    const QMargins frame = FrameMargins(form);
+    PlaceClient(form, outer, frame);
+    if (frame.isNull() && HasFrame(form) && !restoreState) {
+        if (FrameFix* fix = PendingFix(form))
+            fix->Retarget(outer);
+        else
+            new FrameFix(form, outer); // owned by the form, ends itself
+    }
+    if (restoreState) form.setWindowState(state);
+}
+
+void CancelOuterRectFix(TForm& form) {
+    if (FrameFix* fix = PendingFix(form)) fix->Cancel();
+}
+
+QRect ReachableRect(const QRect& outer, const std::vector<QRect>& areas) {
+    if (areas.empty() || outer.isEmpty()) return outer;
+    const QRect title(outer.left(), outer.top(), outer.width(), std::min(kTitleBand, outer.height()));
+    const int needWidth = std::min(outer.width(), kReachableWidth);
+    for (const QRect& area : areas) {
+        const QRect onScreen = area.intersected(title);
+        if (title.top() >= area.top() && onScreen.width() >= needWidth && !onScreen.isEmpty())
+            return outer;
+    }
+    const QRect& primary = areas.front();
+    const int width = std::min(outer.width(), primary.width());
+    const int height = std::min(outer.height(), primary.height());
+    const int left = std::clamp(outer.left(), primary.left(), primary.left() + primary.width() - width);
+    const int top = std::clamp(outer.top(), primary.top(), primary.top() + primary.height() - height);
+    return QRect(left, top, width, height);
+}
+
+void ReadWindowPlacement(TForm& form, settings::TIniStore* store, std::string_view section,
+                         bool loadState, bool loadPosition, const ScreenAreas& screens) {
+    if (!loadState && !loadPosition) return;
+    (void)form.winId(); // the frame and the state belong to the native window
+
+    const auto readText = [&](std::string_view ident) {
+        return store ? store->ReadText(section, ident, "") : std::string();
+    };
+    const Qt::WindowStates current = form.windowState();
+    bool restoreToMaximized = (current & Qt::WindowMinimized) && (current & Qt::WindowMaximized);
+
+    if (loadPosition) {
+        bool found = false;
+        const int flags = store ? store->ReadNumber(section, siFlags, restoreToMaximized ? wpfRestoreToMaximized : 0)
+                                : 0;
+        // Qt reports no minimised or maximised position; the value only
+        // counts as a stored placement.
+        if (!readText(siMinMaxPos).empty()) found = true;
+        const QRect cur = NormalOuterRect(form);
+        std::array<int, 4> rect = {cur.left(), cur.top(), cur.left() + cur.width(), cur.top() + cur.height()};
+        const std::string norm = readText(siNormPos);
+        if (!norm.empty()) {
+            found = true;
+            rect = ReadFour(norm, rect);
+        }
+        if (found) {
+            if (form.BorderStyle() != TFormBorderStyle::bsSizeable) {
+                rect[2] = rect[0] + cur.width();
+                rect[3] = rect[1] + cur.height();
+            }
+            if (rect[2] > rect[0]) {
+                restoreToMaximized = (flags & wpfRestoreToMaximized) != 0;
+                const QRect outer(rect[0], rect[1], rect[2] - rect[0], std::max(1, rect[3] - rect[1]));
+                SetNormalOuterRect(form, ReachableRect(outer, screens ? screens() : SystemScreenAreas()));
+            }
+        }
+    }
+
+    if (loadState) {
+        TWindowState state = TWindowState::wsNormal;
+        switch (store ? store->ReadNumber(section, siShowCmd, 0) : 0) {
+        case 1:
+        case 5:
+        case 9: state = TWindowState::wsNormal; break;
+        case 2:
+        case 6: state = TWindowState::wsMinimized; break;
+        case 3: state = TWindowState::wsMaximized; break;
+        default: break;
+        }
+        if (state == TWindowState::wsMinimized && &form == TForm::MainForm()) {
+            // The main window opens, then minimises, as the application does.
+            form.SetWindowState(TWindowState::wsNormal);
+            QMetaObject::invokeMethod(&form, [&form] { form.showMinimized(); }, Qt::QueuedConnection);
+            return;
+        }
+        if (state == TWindowState::wsMinimized && restoreToMaximized)
+            form.setWindowState((form.windowState() & ~Qt::WindowFullScreen) | Qt::WindowMinimized |
+                                Qt::WindowMaximized);
+        else
+            form.SetWindowState(state);
+    }
+}
+
+void WriteWindowPlacement(TForm& form, settings::TIniStore* store, std::string_view section) {
+    if (!store) return;
+    (void)form.winId();
+    const QRect normal = NormalOuterRect(form);
+    const Qt::WindowStates state = form.windowState();
+    int show = swShowNormal;
+    if (state & Qt::WindowMinimized)
+        show = swShowMinimized; // also the minimised application: its main form is minimised
+    else if (state & Qt::WindowMaximized)
+        show = swShowMaximized;
+    const int flags =
+        (state & Qt::WindowMinimized) && (state & Qt::WindowMaximized) ? wpfRestoreToMaximized : 0;
+    store->WriteNumber(section, siFlags, flags);
+    store->WriteNumber(section, siShowCmd, show);
+    store->WriteText(section, siMinMaxPos, FourNumbers(0, 0, 0, 0));
+    store->WriteText(section, siNormPos,
+                     FourNumbers(normal.left(), normal.top(), normal.left() + normal.width(),
+                                 normal.top() + normal.height()));
+}
+
+} // namespace placement
