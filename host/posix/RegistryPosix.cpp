@@ -64,7 +64,7 @@ fs::path StoreFile() {
 regfile::Store ReadStore(const fs::path& file) {
     Fd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd) {
-        if (errno == ENOENT) return {};
+        if (errno == ENOENT || errno == ENOTDIR) return {};
         throw HostError("Не могу прочитать " + file.string() + ": " + Errno(errno));
     }
     std::string bytes;
