@@ -1,0 +1,79 @@
+#include "app/Dialogs.h"
+
+#include <QAbstractButton>
+#include <QDialog>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QScreen>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace app {
+namespace {
+
+class QtDialogs final : public Dialogs {
+public:
+    void Message(QWidget* owner, MsgKind kind, const QString& title, const QString& text) override {
+        QMessageBox box(kind == MsgKind::Error ? QMessageBox::Critical : QMessageBox::Information,
+                        title, text, QMessageBox::Ok, owner);
+        box.button(QMessageBox::Ok)->setText(u"OK"_s);
+        box.adjustSize();
+        // Centred on the screen, not on the owner, as the system's boxes are.
+        if (QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen()) {
+            QRect frame = box.frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            box.move(frame.topLeft());
+        }
+        box.exec();
+    }
+
+    std::optional<std::filesystem::path> ChooseFolder(QWidget* owner, const QString& title) override {
+        const QString folder = QFileDialog::getExistingDirectory(owner, title);
+        if (folder.isEmpty()) return std::nullopt;
+        return std::filesystem::path(folder.toStdU16String());
+    }
+
+    std::optional<std::filesystem::path> OpenFile(QWidget* owner, const QString& filter,
+                                                  const std::filesystem::path& startIn) override {
+        QFileDialog dialog(owner, QString(), QString::fromStdU16String(startIn.u16string()), filter);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+        return std::filesystem::path(dialog.selectedFiles().constFirst().toStdU16String());
+    }
+
+    std::optional<QFont> ChooseFont(QWidget* owner, const QFont& preset) override {
+        bool ok = false;
+        const QFont font = QFontDialog::getFont(&ok, preset, owner);
+        if (!ok) return std::nullopt;
+        return font;
+    }
+
+    int ShowModal(QDialog& dialog) override { return dialog.exec(); }
+};
+
+QtDialogs g_qtDialogs;
+Dialogs* g_current = &g_qtDialogs;
+
+} // namespace
+
+Dialogs& CurrentDialogs() { return *g_current; }
+
+ScopedDialogs::ScopedDialogs(Dialogs& dialogs) : previous_(g_current) { g_current = &dialogs; }
+ScopedDialogs::~ScopedDialogs() { g_current = previous_; }
+
+QString MsgTitle(MsgKind kind) {
+    return kind == MsgKind::Error ? u"Ошибка"_s : u"Информация"_s;
+}
+
+void ErrorBox(QWidget* owner, const QString& text) {
+    CurrentDialogs().Message(owner, MsgKind::Error, MsgTitle(MsgKind::Error), text);
+}
+
+void InfoBox(QWidget* owner, const QString& text) {
+    CurrentDialogs().Message(owner, MsgKind::Information, MsgTitle(MsgKind::Information), text);
+}
+
+} // namespace app

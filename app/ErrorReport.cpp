@@ -1,0 +1,33 @@
+#include "app/ErrorReport.h"
+
+#include <exception>
+
+#include "app/Dialogs.h"
+#include "app/Text.h"
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace app {
+
+QString ApplicationTitle() { return u"Запуск Дорва"_s; }
+
+QString ErrorReportText(const QString& message) {
+    if (!message.isEmpty() && message.back() > u'.') return message + u'.';
+    return message;
+}
+
+void DefaultErrorReport(const QString& message) {
+    CurrentDialogs().Message(nullptr, MsgKind::Error, ApplicationTitle(), ErrorReportText(message));
+}
+
+void Guarded(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        DefaultErrorReport(ToQ(e.what()));
+    } catch (...) {
+        DefaultErrorReport(u"Неизвестная ошибка"_s);
+    }
+}
+
+} // namespace app

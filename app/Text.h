@@ -1,0 +1,20 @@
+#pragma once
+// The one place where text crosses between the core (UTF-8 std::string) and
+// the GUI (QString).
+
+#include <QString>
+#include <string>
+#include <string_view>
+
+namespace app {
+
+inline QString ToQ(std::string_view utf8) {
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+inline std::string ToStd(const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+} // namespace app
