@@ -48,8 +48,9 @@ public:
     bool Next(Line& line, EndKind& kind) {
         if (pos_ >= file_.size()) return false;
         line.begin = pos_;
-        const std::size_t stop = file_.find_first_of("\r\n", pos_);
-        if (stop == std::string_view::npos) {
+        std::size_t stop = pos_;
+        while (stop < file_.size() && file_[stop] != '\r' && file_[stop] != '\n') ++stop;
+        if (stop == file_.size()) {
             line.end = line.next = file_.size();
             kind = EndKind::None;
         } else if (file_[stop] == '\r' && stop + 1 < file_.size() && file_[stop + 1] == '\n') {
