@@ -39,11 +39,13 @@ private:
 };
 
 // A stand-in for wine that records how it was started: argument count, each
-// argument in brackets, what its standard input is, and its parent.
+// argument in brackets, what its standard input is, and (in a file beside the
+// record) its session.
 fs::path MakeStandIn(const fs::path& script, const fs::path& record) {
     testenv::WriteFile(script,
                        "#!/bin/sh\n"
                        "out='" + record.string() + "'\n"
+                       "cut -d' ' -f6 /proc/$$/stat > \"$out.session\"\n"
                        "{ echo \"$#\"; for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done;\n"
                        "  readlink /proc/$$/fd/0; } > \"$out.part\"\n"
                        "mv \"$out.part\" \"$out\"\n");
@@ -73,6 +75,9 @@ TEST(StartProgram, HandsTheWindowsPathToWineAsOneArgumentDetached) {
     ASSERT_TRUE(host::StartProgram(path));
     EXPECT_FALSE(HasChildren()) << "the started program must not be our child";
     EXPECT_EQ(AwaitRecord(record), "1\n[" + path + "]\n/dev/null\n");
+    // A session of its own: the launcher's end or hang-up does not reach it.
+    const std::string session = testenv::ReadFile(record.string() + ".session");
+    EXPECT_NE(std::stol(session), static_cast<long>(::getsid(0))) << session;
 
     fs::remove(record);
     ASSERT_TRUE(host::StartProgram("C:\\Каталог\\dorvwin.exe"));
