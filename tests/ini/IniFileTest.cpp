@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
+#include <iterator>
 #include <string>
 
 #include "settings/Exceptions.h"
