@@ -146,7 +146,9 @@ QMargins FrameMargins(const TForm& form) {
 QRect NormalOuterRect(const TForm& form) {
     const QMargins frame = FrameMargins(form);
     if (form.isMaximized() || form.isFullScreen()) return form.normalGeometry() + frame;
-    return form.frameGeometry();
+    // pos() rather than frameGeometry(): before the first show a window moved
+    // by its frame position still reports its client where the frame goes.
+    return QRect(form.pos(), form.size().grownBy(frame));
 }
 
 void SetNormalOuterRect(TForm& form, const QRect& outer) {

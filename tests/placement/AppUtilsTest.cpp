@@ -1,0 +1,56 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QRect>
+
+#include "components/TForm.h"
+#include "placement/AppUtils.h"
+#include "tests/support/Sandbox.h"
+
+using components::TForm;
+using namespace placement;
+
+TEST(NthWordTest, WordsAreSeparatedByRunsOfBlanksAndCommas) {
+    EXPECT_EQ(NthWord(1, "361,233,707,570"), "361");
+    EXPECT_EQ(NthWord(4, "361,233,707,570"), "570");
+    EXPECT_EQ(NthWord(3, " ,a ,, b,c"), "c");
+    EXPECT_EQ(NthWord(1, ",, x"), "x");
+    EXPECT_EQ(NthWord(4, "100,50,300"), "");
+    EXPECT_EQ(NthWord(1, ""), "");
+    EXPECT_EQ(NthWord(0, "a,b"), "");
+    EXPECT_EQ(NthWord(2, "a\tb,c"), "c"); // a tab is part of a word
+}
+
+TEST(ReachableRectTest, OnlyAnUnreachableRectangleIsMovedIntoThePrimaryArea) {
+    const std::vector<QRect> one{QRect(0, 0, 1024, 768)};
+    // Reachable, even when partly off the screen: kept as stored.
+    EXPECT_EQ(ReachableRect(QRect(361, 233, 346, 337), one), QRect(361, 233, 346, 337));
+    EXPECT_EQ(ReachableRect(QRect(900, 100, 400, 300), one), QRect(900, 100, 400, 300));
+    // On a screen that was unplugged: same size, moved onto the primary one.
+    EXPECT_EQ(ReachableRect(QRect(3000, 2000, 400, 300), one), QRect(624, 468, 400, 300));
+    // Larger than the screen: clipped to it.
+    EXPECT_EQ(ReachableRect(QRect(-5000, 10, 4000, 4990), one), QRect(0, 0, 1024, 768));
+    // Title bar above the screen: brought down.
+    EXPECT_EQ(ReachableRect(QRect(100, -50, 400, 350), one), QRect(100, 0, 400, 350));
+    // Only a sliver of the title bar showing is not reachable.
+    EXPECT_EQ(ReachableRect(QRect(1020, 100, 400, 300), one), QRect(624, 100, 400, 300));
+
+    // A second screen to the right: a window on it stays there.
+    const std::vector<QRect> two{QRect(0, 0, 1024, 768), QRect(1024, 0, 1280, 1024)};
+    EXPECT_EQ(ReachableRect(QRect(1500, 100, 400, 300), two), QRect(1500, 100, 400, 300));
+    // The primary area need not start at the origin (a panel on the left).
+    const std::vector<QRect> panel{QRect(48, 0, 976, 768)};
+    EXPECT_EQ(ReachableRect(QRect(-600, 10, 400, 300), panel), QRect(48, 10, 400, 300));
+}
+
+TEST(OuterRectTest, CorrectsTheClientSizeOnceTheFrameIsKnown) {
+    testenv::Sandbox sandbox;
+    TForm form;
+    // Not yet created: the frame is unknown, as before a window manager
+    // has framed the window.
+    SetNormalOuterRect(form, QRect(100, 120, 346, 337));
+    form.show();
+    for (int i = 0; i < 3; ++i) QApplication::processEvents();
+    EXPECT_EQ(form.frameGeometry().size(), QSize(346, 337));
+    EXPECT_EQ(NormalOuterRect(form), QRect(100, 120, 346, 337));
+}
