@@ -27,6 +27,17 @@ namespace {
 
 QSize Screen1024x768() { return {1024, 768}; }
 
+// A rescaler owned by `owner` on a 1024 x 768 screen.
+TResizer* MakeResizer(QObject* owner, QSize designScreen, QSize designClient = QSize(0, 0)) {
+    auto* resizer = new TResizer(owner);
+    resizer->SetScreenSizeSource(Screen1024x768);
+    resizer->SetDesignScreenWidth(designScreen.width());
+    resizer->SetDesignScreenHeight(designScreen.height());
+    resizer->SetDesignClientWidth(designClient.width());
+    resizer->SetDesignClientHeight(designClient.height());
+    return resizer;
+}
+
 // The main window as designed: client area 338 x 310, Panel1 filling it
 // with the grid and three controls on it, the launch buttons and the folder
 // edit on the window.
@@ -49,12 +60,7 @@ struct MainWindow {
         Add<QPushButton>("bbAlternatives", &form, {176, 72, 72, 57});
         Add<QPushButton>("bbCar", &form, {256, 72, 72, 57});
         Add<QLineEdit>("PathTxt", &form, {8, 272, 289, 21});
-        resizer = new TResizer(&form);
-        resizer->SetScreenSizeSource(Screen1024x768);
-        resizer->SetDesignScreenWidth(768);
-        resizer->SetDesignScreenHeight(1024);
-        resizer->SetDesignClientWidth(338);
-        resizer->SetDesignClientHeight(310);
+        resizer = MakeResizer(&form, {768, 1024}, {338, 310});
     }
 
     template <class W>
@@ -107,10 +113,7 @@ TEST(Resizer, HalvesRoundToTheEvenNeighbour) {
     panel->setGeometry(10, 10, 100, 40);
     auto* half = new QLabel(panel);
     half->setGeometry(0, 0, 50, 20);
-    TResizer resizer(&form);
-    resizer.SetScreenSizeSource(Screen1024x768);
-    resizer.SetDesignScreenWidth(1024);
-    resizer.SetDesignScreenHeight(768);
+    TResizer& resizer = *MakeResizer(&form, {1024, 768});
     resizer.ResizeControls(panel);
     panel->resize(101, 40);
     resizer.ResizeControls(panel);
@@ -127,12 +130,7 @@ TEST(Resizer, HalvesRoundToTheEvenNeighbour) {
     nested->setGeometry(0, 0, 100, 40);
     auto* nestedHalf = new QLabel(nested);
     nestedHalf->setGeometry(0, 0, 50, 20);
-    TResizer outer(&window);
-    outer.SetScreenSizeSource(Screen1024x768);
-    outer.SetDesignScreenWidth(1024);
-    outer.SetDesignScreenHeight(768);
-    outer.SetDesignClientWidth(200);
-    outer.SetDesignClientHeight(80);
+    TResizer& outer = *MakeResizer(&window, {1024, 768}, {200, 80});
     outer.ResizeControls(&window);
     window.resize(202, 80);
     outer.ResizeControls(&window);
@@ -153,12 +151,7 @@ TEST(Resizer, ChildrenFollowTheSizeTheContainerReallyTook) {
     panel->setMaximumWidth(120);
     auto* half = new QLabel(panel);
     half->setGeometry(0, 0, 50, 50);
-    TResizer resizer(&form);
-    resizer.SetScreenSizeSource(Screen1024x768);
-    resizer.SetDesignScreenWidth(1024);
-    resizer.SetDesignScreenHeight(768);
-    resizer.SetDesignClientWidth(200);
-    resizer.SetDesignClientHeight(100);
+    TResizer& resizer = *MakeResizer(&form, {1024, 768}, {200, 100});
     resizer.ResizeControls(&form);
     form.resize(400, 100);
     resizer.ResizeControls(&form);
@@ -172,10 +165,7 @@ TEST(Resizer, ResizeFormSizesTheWindowForTheScreen) {
         // Both screen ratios 1.28: the outer size grows by the ratios.
         TForm form;
         form.resize(346, 337);
-        TResizer resizer(&form);
-        resizer.SetScreenSizeSource(Screen1024x768);
-        resizer.SetDesignScreenWidth(800);
-        resizer.SetDesignScreenHeight(600);
+        TResizer& resizer = *MakeResizer(&form, {800, 600});
         resizer.SetResizeForm(true);
         resizer.ResizeControls(&form);
         EXPECT_EQ(form.OuterWidth(), 442);
@@ -231,10 +221,7 @@ TEST(Resizer, CallDuringTheSetUpReturnsAtOnce) {
     form.resize(346, 337);
     auto* button = new QPushButton(&form);
     button->setGeometry(100, 100, 50, 50);
-    TResizer resizer(&form);
-    resizer.SetScreenSizeSource(Screen1024x768);
-    resizer.SetDesignScreenWidth(800);
-    resizer.SetDesignScreenHeight(600);
+    TResizer& resizer = *MakeResizer(&form, {800, 600});
     resizer.SetResizeForm(true);
     form.show();
     // The window's own resize handler calls the rescaler, as the main
@@ -278,12 +265,7 @@ TEST(Resizer, WindowWithoutChildrenRecordsOnEachCall) {
     testenv::Sandbox box;
     TForm form;
     form.resize(338, 310);
-    TResizer resizer(&form);
-    resizer.SetScreenSizeSource(Screen1024x768);
-    resizer.SetDesignScreenWidth(768);
-    resizer.SetDesignScreenHeight(1024);
-    resizer.SetDesignClientWidth(338);
-    resizer.SetDesignClientHeight(310);
+    TResizer& resizer = *MakeResizer(&form, {768, 1024}, {338, 310});
     resizer.ResizeControls(&form);
 
     // A control made afterwards is recorded by the next call, which moves
@@ -316,12 +298,7 @@ TEST(Resizer, NestedToolBarIsPlacedButNotLookedInto) {
     bar->setGeometry(0, 0, 200, 30);
     auto* onBar = new QLabel(bar);
     onBar->setGeometry(40, 2, 40, 20);
-    TResizer resizer(&form);
-    resizer.SetScreenSizeSource(Screen1024x768);
-    resizer.SetDesignScreenWidth(1024);
-    resizer.SetDesignScreenHeight(768);
-    resizer.SetDesignClientWidth(200);
-    resizer.SetDesignClientHeight(100);
+    TResizer& resizer = *MakeResizer(&form, {1024, 768}, {200, 100});
     resizer.ResizeControls(&form);
     form.resize(400, 200);
     resizer.ResizeControls(&form);
@@ -329,10 +306,7 @@ TEST(Resizer, NestedToolBarIsPlacedButNotLookedInto) {
     EXPECT_EQ(onBar->geometry(), QRect(40, 2, 40, 20));
 
     // Passed as the argument, the tool bar's children are recorded.
-    TResizer own(&form);
-    own.SetScreenSizeSource(Screen1024x768);
-    own.SetDesignScreenWidth(1024);
-    own.SetDesignScreenHeight(768);
+    TResizer& own = *MakeResizer(&form, {1024, 768});
     own.ResizeControls(bar);
     bar->resize(200, 30);
     own.ResizeControls(bar);
@@ -351,12 +325,7 @@ TEST(Resizer, ZeroSizedContainersAndDestroyedControlsAreLeftAlone) {
     doomed->setGeometry(100, 10, 50, 50);
     auto* kept = new QPushButton(&form);
     kept->setGeometry(100, 60, 50, 20);
-    TResizer resizer(&form);
-    resizer.SetScreenSizeSource(Screen1024x768);
-    resizer.SetDesignScreenWidth(1024);
-    resizer.SetDesignScreenHeight(768);
-    resizer.SetDesignClientWidth(200);
-    resizer.SetDesignClientHeight(100);
+    TResizer& resizer = *MakeResizer(&form, {1024, 768}, {200, 100});
     resizer.ResizeControls(&form);
 
     delete doomed;
@@ -380,12 +349,7 @@ TEST(Resizer, TabPagesAreLookedIntoAndLeftToTheirTabWidget) {
     auto* onPage = new QPushButton(page);
     onPage->setGeometry(0, 0, page->width() / 2, page->height() / 2);
     const QSize pageBefore = page->size();
-    TResizer resizer(&form);
-    resizer.SetScreenSizeSource(Screen1024x768);
-    resizer.SetDesignScreenWidth(1024);
-    resizer.SetDesignScreenHeight(768);
-    resizer.SetDesignClientWidth(300);
-    resizer.SetDesignClientHeight(200);
+    TResizer& resizer = *MakeResizer(&form, {1024, 768}, {300, 200});
     resizer.ResizeControls(&form);
     form.resize(600, 400);
     resizer.ResizeControls(&form);
