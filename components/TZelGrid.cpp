@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -313,6 +314,19 @@ void TZelGrid::mouseDoubleClickEvent(QMouseEvent* event) {
     // the pair has already moved the current cell.
     event->accept();
     if (event->button() == Qt::LeftButton) emit DblClick();
+}
+
+void TZelGrid::keyboardSearch(const QString&) {}
+
+void TZelGrid::keyPressEvent(QKeyEvent* event) {
+    // Enter opens the editor on the current cell, as in a classic string grid.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && event->modifiers() == Qt::NoModifier && state() != EditingState && currentIndex().isValid() &&
+        edit(currentIndex(), EditKeyPressed, event)) {
+        event->accept();
+        return;
+    }
+    QTableWidget::keyPressEvent(event);
 }
 
 void TZelGrid::contextMenuEvent(QContextMenuEvent* event) {

@@ -108,6 +108,8 @@ public:
     void SetPopupMenu(QMenu* menu);    // shown on right click and the menu key
     QMenu* PopupMenu() const;
     void Invalidate();                 // repaint
+    // A string grid has no type-ahead search: a typed key edits the cell.
+    void keyboardSearch(const QString& search) override;
 
     // What cell (col, row) in rect shows, given its own text and the
     // properties; pure, so it is tested without a display.
@@ -127,6 +129,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     bool viewportEvent(QEvent* event) override;
 

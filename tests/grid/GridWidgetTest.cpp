@@ -244,6 +244,16 @@ TEST(ZelGrid, EditingChangesTheCellText) {
     QTest::keyClick(editor, Qt::Key_Return);
     QApplication::processEvents();  // the editor commits through a queued call
     EXPECT_EQ(grid.Cells(1, 2).toLower(), u"z");
+
+    // Enter opens the editor too; Escape leaves the text as it was.
+    QTest::keyClick(&grid, Qt::Key_Return);
+    editor = OpenEditor(grid);
+    ASSERT_NE(editor, nullptr);
+    editor->setText(QStringLiteral("discarded"));
+    QTest::keyClick(editor, Qt::Key_Escape);
+    QApplication::processEvents();
+    EXPECT_EQ(OpenEditor(grid), nullptr);
+    EXPECT_EQ(grid.Cells(1, 2).toLower(), u"z");
 }
 
 TEST(ZelGrid, PopupMenuAndHint) {
