@@ -1,0 +1,297 @@
+// Filling the data-set list from the catalogue's drives and activating a
+// data set, against a Wine-layout prefix with real folders as drives.
+
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include "app/Text.h"
+#include "components/TSearcDir.h"
+#include "components/TZelGrid.h"
+#include "tests/app/AppTestSupport.h"
+
+namespace fs = std::filesystem;
+using namespace Qt::Literals::StringLiterals;
+
+namespace apptest {
+namespace {
+
+const std::string kNotFound = "не найден файл TVDORVKY.INI";
+const std::string kSeveral = "найдено несколько файлов TVDORVKY.INI";
+
+class DataSetListTest : public AppTest {
+protected:
+    // A catalogue INI file whose [CDROM] lists the given entries (empty
+    // ones left out) under the given Drive_Max.
+    void WriteDrives(const std::string& driveMax, const std::vector<std::string>& drives) {
+        std::string text = "[Condition]\r\nMultiScreen=0\r\n[CDROM]\r\nDrive_Max=" + driveMax + "\r\n";
+        for (std::size_t i = 0; i < drives.size(); ++i)
+            if (!drives[i].empty()) text += "Drive" + std::to_string(i + 1) + "=" + drives[i] + "\r\n";
+        testenv::WriteFile(CatalogueIni(), text);
+    }
+    // The grid's current cell, moved by the program (which raises the click).
+    static void Select(app::TfExecute& w, int col, int row) {
+        w.sg1->SetCol(col);
+        w.sg1->SetRow(row);
+    }
+    static void ClickCell(app::TfExecute& w, int col, int row) {
+        const QRect cell = w.sg1->visualRect(w.sg1->model()->index(row, col));
+        QTest::mouseClick(w.sg1->viewport(), Qt::LeftButton, {}, cell.center());
+    }
+    static void DoubleClickCell(app::TfExecute& w, int col, int row) {
+        const QRect cell = w.sg1->visualRect(w.sg1->model()->index(row, col));
+        QTest::mouseClick(w.sg1->viewport(), Qt::LeftButton, {}, cell.center());
+        QTest::mouseDClick(w.sg1->viewport(), Qt::LeftButton, {}, cell.center());
+    }
+    std::string ActiveKey() const {
+        return fs::exists(ActiveKeyFile()) ? testenv::ReadFile(ActiveKeyFile()) : "<none>";
+    }
+    std::size_t OkCount() const {
+        std::size_t n = 0;
+        for (const auto& m : dialogs.messages)
+            if (m.kind == app::MsgKind::Information && m.text == u"Ok"_s) ++n;
+        return n;
+    }
+};
+
+TEST_F(DataSetListTest, FillsOneRowPerListedDriveAndMarksTheUnusable) {
+    testenv::WriteFile(sandbox.MapDrive('E') / "EUROPE" / "TVDORVKY.INI", "europe");
+    sandbox.MapDrive('F');
+    const fs::path g = sandbox.MapDrive('G');
+    testenv::WriteFile(g / "A" / "TVDORVKY.INI", "a");
+    testenv::WriteFile(g / "B" / "sub" / "tvdorvky.ini", "b");
+    testenv::WriteFile(sandbox.MapDrive('H') / "TVDORVKY.INI", "root");
+    WriteDrives("6", {"E:\\", "", "F:", "G:\\", "H:", " "});
+    testenv::WriteFile(sandbox.WorkDir() / "column1.txt", "old\r\n");
+
+    auto w = MakeWindow();
+    w->sg1->SelectedRows() = QStringList{u",7"_s};
+    w->sbInit->click();
+
+    EXPECT_EQ(Cell(*w, 0, 0), "EUROPE");
+    EXPECT_EQ(Cell(*w, 1, 0), "E:\\EUROPE\\TVDORVKY.INI");
+    EXPECT_EQ(Cell(*w, 0, 1), "F:");
+    EXPECT_EQ(Cell(*w, 1, 1), kNotFound);
+    EXPECT_EQ(Cell(*w, 0, 2), "G:");
+    EXPECT_EQ(Cell(*w, 1, 2), kSeveral);
+    EXPECT_EQ(Cell(*w, 0, 3), "H:") << "a key file in a drive's root shows the drive";
+    EXPECT_EQ(Cell(*w, 1, 3), "H:\\TVDORVKY.INI");
+    EXPECT_EQ(Cell(*w, 0, 4), "") << "a blank entry reads as empty and is skipped";
+    EXPECT_EQ(w->sg1->SelectedRows(), (QStringList{u",1"_s, u",2"_s}));
+    EXPECT_EQ(OkCount(), 1u);
+    EXPECT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_FALSE(fs::exists(sandbox.WorkDir() / "column1.txt")) << "state files deleted";
+    EXPECT_EQ(ActiveKey(), "<none>") << "filling activates nothing";
+}
+
+TEST_F(DataSetListTest, HugeDriveMaxStopsAfterTheLastEntry) {
+    testenv::WriteFile(sandbox.MapDrive('E') / "EUROPE" / "TVDORVKY.INI", "e");
+    sandbox.MapDrive('F');
+    WriteDrives("2147483647", {"E:\\", "", "F:"});
+    auto w = MakeWindow();
+    w->sbInit->click();
+    EXPECT_EQ(Cell(*w, 0, 0), "EUROPE");
+    EXPECT_EQ(Cell(*w, 0, 1), "F:");
+    EXPECT_EQ(Cell(*w, 0, 2), "");
+    EXPECT_EQ(OkCount(), 1u);
+}
+
+TEST_F(DataSetListTest, TwelveDrivesFillEightRowsAndSearchNoFurther) {
+    const fs::path e = sandbox.MapDrive('E');
+    std::vector<std::string> drives;
+    for (int i = 1; i <= 12; ++i) {
+        testenv::WriteFile(e / ("D" + std::to_string(i)) / ("SET" + std::to_string(i)) / "TVDORVKY.INI",
+                           std::to_string(i));
+        drives.push_back("E:\\D" + std::to_string(i) + "\\");
+    }
+    WriteDrives("12", drives);
+    auto w = MakeWindow();
+    w->sbInit->click();
+    for (int r = 0; r < 8; ++r) EXPECT_EQ(Cell(*w, 0, r), "SET" + std::to_string(r + 1));
+    // The last search was drive 8's: drives 9 to 12 were never searched.
+    ASSERT_EQ(w->sd1->FoundFiles().size(), 1u);
+    EXPECT_EQ(w->sd1->FoundFiles()[0], "E:\\D8\\SET8\\TVDORVKY.INI");
+    EXPECT_EQ(OkCount(), 1u);
+}
+
+TEST_F(DataSetListTest, MissingCatalogueIniIsReportedAndTheListKept) {
+    auto w = MakeWindow();
+    w->sg1->SetCells(0, 0, u"KEEP"_s);
+    w->sg1->SelectedRows() = QStringList{u",0"_s};
+    w->sbInit->click();
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages[0].kind, app::MsgKind::Error);
+    EXPECT_EQ(dialogs.messages[0].title, u"Ошибка"_s);
+    EXPECT_EQ(dialogs.messages[0].text, u"Вероятно вы еще не установили \"DORV\".\r"
+                                        u" В WINDOWS-директории остутствует файл TVODRVW.INI."_s);
+    EXPECT_EQ(dialogs.messages[1].text, u"Ok"_s);
+    EXPECT_EQ(Cell(*w, 0, 0), "KEEP");
+    EXPECT_TRUE(w->sg1->SelectedRows().isEmpty());
+}
+
+class ActivationTest : public DataSetListTest {
+protected:
+    ActivationTest() {
+        const fs::path e = sandbox.MapDrive('E');
+        testenv::WriteFile(e / "EUROPE" / "TVDORVKY.INI", "europe");
+        testenv::WriteFile(e / "ASIA" / "TVDORVKY.INI", "asia");
+        testenv::WriteFile(e / "USA" / "TVDORVKY.INI", "usa");
+        WriteDrives("4", {"E:\\EUROPE", "F:", "E:\\ASIA", "E:\\USA"});
+        sandbox.MapDrive('F');
+        w = MakeWindow();
+        w->show();
+        w->sbInit->click();
+    }
+    std::unique_ptr<app::TfExecute> w;
+};
+
+TEST_F(ActivationTest, ClickOnANameCopiesItsKeyFileAndShowsItsName) {
+    ASSERT_EQ(Cell(*w, 0, 2), "ASIA");
+    ClickCell(*w, 0, 2);
+    EXPECT_EQ(ActiveKey(), "asia");
+    EXPECT_EQ(w->windowTitle(), u"ASIA"_s);
+    EXPECT_EQ(w->ActiveDisk(), "ASIA");
+    EXPECT_EQ(w->sg1->Hint(), u"E:\\ASIA\\TVDORVKY.INI"_s);
+
+    // A click on the path column sets the hint and never copies.
+    ClickCell(*w, 1, 0);
+    EXPECT_EQ(ActiveKey(), "asia");
+    EXPECT_EQ(w->sg1->Hint(), u"E:\\EUROPE\\TVDORVKY.INI"_s);
+    Select(*w, 1, 3);
+    EXPECT_EQ(ActiveKey(), "asia");
+}
+
+TEST_F(ActivationTest, KeyboardMovesThroughNamesActivateEachUnmarkedRow) {
+    Select(*w, 0, 0);
+    EXPECT_EQ(ActiveKey(), "europe");
+    w->sg1->setFocus();
+    std::vector<std::string> seen;
+    for (int i = 0; i < 3; ++i) {
+        QTest::keyClick(w->sg1, Qt::Key_Down);
+        seen.push_back(ActiveKey());
+    }
+    // Row 1 is marked (no key file on F:): passing it changes nothing.
+    EXPECT_EQ(seen, (std::vector<std::string>{"europe", "asia", "usa"}));
+    EXPECT_EQ(w->windowTitle(), u"USA"_s);
+}
+
+TEST_F(ActivationTest, MarkedRowIsNotActivatedUntilUnmarkedAndGivenAKeyFile) {
+    ASSERT_EQ(w->sg1->SelectedRows(), QStringList{u",1"_s});
+    ClickCell(*w, 0, 1);
+    EXPECT_EQ(ActiveKey(), "<none>");
+
+    DoubleClickCell(*w, 1, 1);
+    EXPECT_TRUE(w->sg1->SelectedRows().isEmpty()) << "a double-click on the path unmarks";
+    DoubleClickCell(*w, 1, 1);
+    EXPECT_EQ(w->sg1->SelectedRows(), QStringList{u",1"_s}) << "and a second marks again";
+    DoubleClickCell(*w, 1, 1);
+
+    const fs::path chosen = sandbox.MapDrive('F') / "OWN" / "TVDORVKY.INI";
+    testenv::WriteFile(chosen, "own");
+    dialogs.fileAnswers.push_back(chosen);
+    w->NSelect->trigger();
+    ASSERT_EQ(dialogs.openFilters.size(), 1u);
+    EXPECT_EQ(dialogs.openFilters[0], u"Ини файлы (*.ini)"_s);
+    EXPECT_EQ(Cell(*w, 1, 1), "F:\\OWN\\TVDORVKY.INI");
+    EXPECT_EQ(Cell(*w, 0, 1), "F:") << "the name stays";
+
+    ClickCell(*w, 0, 1);
+    EXPECT_EQ(ActiveKey(), "own");
+    EXPECT_EQ(w->windowTitle(), u"F:"_s);
+}
+
+TEST_F(ActivationTest, DoubleClickOnANameCopiesAndStartsTheCatalogue) {
+    InstallWine();
+    testenv::WriteFile(sandbox.Prefix() / "drive_c" / "TARVEN" / "dorvwin.exe", "MZ");
+    DoubleClickCell(*w, 0, 3);
+    EXPECT_EQ(ActiveKey(), "usa");
+    const auto starts = WineStarts(1);
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_EQ(starts[0], "1|C:\\TARVEN\\dorvwin.exe");
+    EXPECT_NE(testenv::ReadFile(CatalogueIni()).find("MultiScreen=1"), std::string::npos);
+
+    // A marked row's name starts nothing.
+    DoubleClickCell(*w, 0, 1);
+    EXPECT_EQ(WineStarts(2, 300).size(), 1u);
+}
+
+TEST_F(ActivationTest, FailingCopyKeepsTheOldKeyFileAndCaption) {
+    ClickCell(*w, 0, 0);
+    ASSERT_EQ(ActiveKey(), "europe");
+    w->sg1->SetCells(1, 2, u"E:\\GONE\\TVDORVKY.INI"_s);
+    ClickCell(*w, 0, 2);
+    EXPECT_EQ(ActiveKey(), "europe");
+    EXPECT_EQ(w->windowTitle(), u"EUROPE"_s);
+
+    // A read-only old key file is replaced all the same.
+    fs::permissions(ActiveKeyFile(), fs::perms::owner_read);
+    ClickCell(*w, 0, 3);
+    EXPECT_EQ(ActiveKey(), "usa");
+}
+
+TEST_F(ActivationTest, DeleteRowClearsItsCellsAndOneMark) {
+    w->sg1->SelectedRows().append(u",1"_s);
+    Select(*w, 1, 1);
+    w->NDeleteRow->trigger();
+    EXPECT_EQ(Cell(*w, 0, 1), "");
+    EXPECT_EQ(Cell(*w, 1, 1), "");
+    EXPECT_EQ(Cell(*w, 0, 2), "ASIA") << "rows below stay";
+    EXPECT_EQ(w->sg1->SelectedRows(), QStringList{u",1"_s});
+}
+
+// Enough folders that the search pumps messages several times.
+void ManyFolders(const fs::path& root) {
+    for (int i = 0; i < 300; ++i) fs::create_directories(root / ("dir" + std::to_string(i)));
+}
+
+TEST_F(DataSetListTest, SecondPressDuringAFillIsIgnored) {
+    const fs::path e = sandbox.MapDrive('E');
+    ManyFolders(e);
+    testenv::WriteFile(e / "EUROPE" / "TVDORVKY.INI", "e");
+    WriteDrives("2", {"E:", "E:\\EUROPE"});
+    auto w = MakeWindow();
+    bool pressedDuringFill = false;
+    QTimer::singleShot(0, w.get(), [&] {
+        pressedDuringFill = w->Filling();
+        w->sbInit->click();
+    });
+    w->sbInit->click();
+    ASSERT_TRUE(pressedDuringFill) << "the search never let the second press in";
+    EXPECT_EQ(OkCount(), 1u);
+    EXPECT_EQ(Cell(*w, 0, 0), "EUROPE");
+    EXPECT_EQ(Cell(*w, 0, 1), "EUROPE");
+    EXPECT_EQ(Cell(*w, 0, 2), "");
+    EXPECT_TRUE(w->sg1->SelectedRows().isEmpty());
+}
+
+TEST_F(DataSetListTest, ClosingDuringAFillStopsItAndSavesTheGrid) {
+    const fs::path e = sandbox.MapDrive('E');
+    ManyFolders(e);
+    testenv::WriteFile(e / "EUROPE" / "TVDORVKY.INI", "e");
+    WriteDrives("2", {"E:\\EUROPE", "E:"});
+    auto w = MakeWindow();
+    w->show();
+    // Closed while the second drive is searched, once the first row is in.
+    bool closedDuringFill = false;
+    QTimer poll;
+    poll.setInterval(0);
+    QObject::connect(&poll, &QTimer::timeout, w.get(), [&] {
+        if (closedDuringFill || !w->Filling() || Cell(*w, 0, 0).empty()) return;
+        closedDuringFill = true;
+        w->close();
+    });
+    poll.start();
+    w->sbInit->click();
+    ASSERT_TRUE(closedDuringFill);
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_EQ(OkCount(), 0u) << "no message over a closed window";
+    // The close saved the grid as it stood; the fill changed nothing after.
+    const std::string saved = testenv::ReadFile(sandbox.WorkDir() / "column1.txt");
+    EXPECT_EQ(saved.substr(0, 8), "EUROPE\r\n");
+    EXPECT_EQ(Cell(*w, 0, 0), "EUROPE");
+    EXPECT_EQ(Cell(*w, 0, 1), "");
+    EXPECT_FALSE(w->Filling());
+}
+
+} // namespace
+} // namespace apptest

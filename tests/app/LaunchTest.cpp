@@ -1,0 +1,211 @@
+// The launch buttons, the folder button, the keyboard commands, the grid
+// layout on resize, the About box and the setup picture.
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+#include <thread>
+
+#include "app/TAboutBox.h"
+#include "app/Text.h"
+#include "components/TZelGrid.h"
+#include "tests/app/AppTestSupport.h"
+
+namespace fs = std::filesystem;
+using namespace Qt::Literals::StringLiterals;
+
+namespace apptest {
+namespace {
+
+// A key press as the window system delivers it: each with its own time.
+void PressKey(QWidget* target, int key, Qt::KeyboardModifiers modifiers) {
+    static ulong time = 1000;
+    QKeyEvent press(QEvent::KeyPress, key, modifiers);
+    press.setTimestamp(++time);
+    QApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers);
+    release.setTimestamp(++time);
+    QApplication::sendEvent(target, &release);
+}
+
+class LaunchTest : public AppTest {
+protected:
+    LaunchTest() {
+        InstallWine();
+        ini = "; catalogue settings\r\n[Condition]\r\nLanguage=RU\r\nMultiScreen=0\r\n\r\n[CDROM]\r\nDrive_Max=0\r\n";
+        testenv::WriteFile(CatalogueIni(), ini);
+    }
+    fs::path Tarven() const { return sandbox.Prefix() / "drive_c" / "TARVEN"; }
+    std::string ini;
+};
+
+TEST_F(LaunchTest, MissingExecutableIsReportedAndNothingElseHappens) {
+    auto w = MakeWindow();
+    w->bbMaster->click();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].kind, app::MsgKind::Error);
+    EXPECT_EQ(dialogs.messages[0].title, u"Ошибка"_s);
+    EXPECT_EQ(dialogs.messages[0].text, u"Нет файла : TDM010.EXE по указанному пути  C:\\TARVEN\\"_s);
+    EXPECT_EQ(testenv::ReadFile(CatalogueIni()), ini);
+
+    // Letters of code page 1251 are upper-cased too.
+    w->bbCar->setProperty("Hint", u"справка.exe"_s);
+    w->bbCar->click();
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages[1].text, u"Нет файла : СПРАВКА.EXE по указанному пути  C:\\TARVEN\\"_s);
+    EXPECT_TRUE(WineStarts(1, 300).empty()) << "nothing started";
+}
+
+TEST_F(LaunchTest, ExistingExecutableSetsMultiScreenAndStartsTheExactPath) {
+    testenv::WriteFile(Tarven() / "dorvwin.exe", "MZ");
+    auto w = MakeWindow();
+    w->bbDorv->click();
+    EXPECT_TRUE(dialogs.messages.empty());
+    std::string expected = ini;
+    expected.replace(expected.find("MultiScreen=0"), 13, "MultiScreen=1");
+    EXPECT_EQ(testenv::ReadFile(CatalogueIni()), expected);
+    const auto starts = WineStarts(1);
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_EQ(starts[0], "1|C:\\TARVEN\\dorvwin.exe");
+}
+
+TEST_F(LaunchTest, FolderWithBlanksAndTrailingBackslashStartsOneArgument) {
+    testenv::WriteFile(sandbox.Prefix() / "drive_c" / "Program Files" / "TAR VEN" / "e_dorv.exe", "MZ");
+    auto w = MakeWindow();
+    w->PathTxt->setText(u"C:\\Program Files\\TAR VEN\\"_s);
+    w->bbCar->click();
+    EXPECT_TRUE(dialogs.messages.empty());
+    const auto starts = WineStarts(1);
+    ASSERT_EQ(starts.size(), 1u);
+    // The "\" always goes in, so a folder ending in one gives two.
+    EXPECT_EQ(starts[0], "1|C:\\Program Files\\TAR VEN\\\\e_dorv.exe");
+}
+
+TEST_F(LaunchTest, LongInstallationFolderIsHandledWhole) {
+    std::string folder = "C:\\TARVEN";
+    fs::path host = Tarven();
+    for (int i = 0; i < 12; ++i) {
+        folder += "\\folder_with_a_long_name_" + std::to_string(i);
+        host /= "folder_with_a_long_name_" + std::to_string(i);
+    }
+    testenv::WriteFile(host / "tdp010.exe", "MZ");
+    auto w = MakeWindow();
+    w->PathTxt->setText(app::ToQ(folder));
+    w->bbAlternatives->click();
+    const auto starts = WineStarts(1);
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_EQ(starts[0], "1|" + folder + "\\tdp010.exe");
+}
+
+TEST_F(LaunchTest, FolderButtonTakesTheChosenFolder) {
+    const fs::path dorv = sandbox.MapDrive('D') / "DORV";
+    fs::create_directories(dorv);
+    dialogs.folderAnswers.push_back(dorv);
+    dialogs.folderAnswers.push_back(sandbox.MapDrive('D'));
+    auto w = MakeWindow();
+    w->sb1->click();
+    EXPECT_EQ(w->PathTxt->text(), u"D:\\DORV"_s);
+    ASSERT_EQ(dialogs.folderTitles.size(), 1u);
+    EXPECT_EQ(dialogs.folderTitles[0], u"Выберите каталог в котором установлен DORV:"_s);
+    w->sb1->click();
+    EXPECT_EQ(w->PathTxt->text(), u"D:\\"_s) << "a drive root keeps its backslash";
+    w->sb1->click(); // no answer left: cancelled
+    EXPECT_EQ(w->PathTxt->text(), u"D:\\"_s);
+}
+
+TEST_F(LaunchTest, CtrlAltShortcutsReachTheWindowThroughAChildControl) {
+    auto w = MakeWindow();
+    w->show();
+    w->PathTxt->setFocus();
+    QFont chosen(u"Serif"_s, 14);
+    dialogs.fontAnswers.push_back(chosen);
+
+    PressKey(w->PathTxt, Qt::Key_F, Qt::ControlModifier);
+    PressKey(w->PathTxt, Qt::Key_F, Qt::AltModifier);
+    EXPECT_TRUE(dialogs.fontPresets.empty()) << "Ctrl+F and Alt+F alone do nothing";
+
+    const QFont before = w->font();
+    PressKey(w->PathTxt, Qt::Key_F, Qt::ControlModifier | Qt::AltModifier);
+    ASSERT_EQ(dialogs.fontPresets.size(), 1u);
+    EXPECT_EQ(dialogs.fontPresets[0], before);
+    EXPECT_EQ(w->font().family(), chosen.family());
+    EXPECT_EQ(w->font().pointSize(), 14);
+    EXPECT_EQ(w->sg1->font().pointSize(), 14) << "the grid takes the window's font";
+
+    // Keypad 6 is code 102; a cancelled dialog changes nothing.
+    PressKey(w->PathTxt, Qt::Key_6, Qt::ControlModifier | Qt::AltModifier | Qt::KeypadModifier);
+    EXPECT_EQ(dialogs.fontPresets.size(), 2u);
+    EXPECT_EQ(w->font().pointSize(), 14);
+
+    PressKey(w->sg1, Qt::Key_A, Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier);
+    ASSERT_EQ(dialogs.modalTitles.size(), 1u);
+    EXPECT_EQ(dialogs.modalTitles[0], u"О прграмме"_s);
+
+    // The preview does not eat keys: the edit still gets ordinary typing.
+    w->PathTxt->setText(QString());
+    QTest::keyClicks(w->PathTxt, u"ab"_s);
+    EXPECT_EQ(w->PathTxt->text(), u"ab"_s);
+}
+
+TEST_F(LaunchTest, GridLayoutFollowsTheFormula) {
+    const app::GridLayout design = app::ComputeGridLayout(161, 257, 8);
+    EXPECT_EQ(design.col0, 40); // 38 raised to 40
+    EXPECT_EQ(design.col1, 115);
+    EXPECT_EQ(design.rowHeight, 30);
+    const app::GridLayout narrow = app::ComputeGridLayout(120, 257, 8);
+    EXPECT_EQ(narrow.col0, 40);
+    EXPECT_EQ(narrow.col1, 74);
+    EXPECT_EQ(app::ComputeGridLayout(161, 257, 4).rowHeight, 61); // round(2.5) = 2
+    EXPECT_EQ(app::ComputeGridLayout(400, 257, 8).col0, 98);
+    EXPECT_EQ(app::ComputeGridLayout(161, 257, 20).rowHeight, 11); // round(0.5) = 0
+
+    auto w = MakeWindow({u"4"_s});
+    w->show();
+    EXPECT_EQ(w->sg1->ColWidths(0), 40);
+    EXPECT_EQ(w->sg1->ColWidths(1), 115);
+    EXPECT_EQ(w->sg1->RowHeights(3), 61);
+    EXPECT_EQ(w->sb1->height(), w->PathTxt->height());
+    w->sg1->resize(120, 257);
+    w->resize(400, 320);
+    EXPECT_EQ(w->sg1->ColWidths(1), 74);
+}
+
+TEST_F(LaunchTest, AboutBoxLayout) {
+    app::TAboutBox box;
+    EXPECT_EQ(box.windowTitle(), u"О прграмме"_s);
+    EXPECT_EQ(box.size(), QSize(298, 213));
+    EXPECT_EQ(box.minimumSize(), box.maximumSize());
+    EXPECT_TRUE(box.OKButton->isDefault());
+    EXPECT_EQ(box.OKButton->geometry(), QRect(111, 180, 75, 25));
+    EXPECT_EQ(box.ProductName->text(), u"Панель для \"DORV\""_s);
+    EXPECT_TRUE(box.Copyright->text().startsWith(u"Написал:"_s));
+    EXPECT_FALSE(box.isVisible());
+    box.show();
+    box.OKButton->click();
+    EXPECT_EQ(box.result(), QDialog::Accepted);
+    EXPECT_FALSE(box.isVisible());
+}
+
+TEST_F(LaunchTest, SetupPictureStartsTheChosenProgram) {
+    testenv::WriteFile(Tarven() / "setup.exe", "MZ");
+    auto w = MakeWindow();
+    EXPECT_EQ(app::TfExecute::Hint(w->Image1),
+              u"Нажмите двойной щелчок\r\nдля запуска программы\r\nустановки \"DORV\""_s);
+    dialogs.fileAnswers.push_back(Tarven() / "setup.exe");
+    w->show();
+    QTest::mouseDClick(w->Image1, Qt::LeftButton);
+    ASSERT_EQ(dialogs.openFilters.size(), 1u);
+    EXPECT_EQ(dialogs.openFilters[0], u"Программы (*.exe)"_s);
+    EXPECT_EQ(fs::canonical(dialogs.openStarts[0]), fs::canonical(Tarven()));
+    const auto starts = WineStarts(1);
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_EQ(starts[0], "1|C:\\TARVEN\\setup.exe");
+    EXPECT_EQ(testenv::ReadFile(CatalogueIni()), ini) << "the setup program needs no display flag";
+}
+
+} // namespace
+} // namespace apptest

@@ -1,0 +1,220 @@
+// Start-up and close of the main window: what is read, what is settled, what
+// is stored, and what a broken stored value does.
+
+#include <QFrame>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+
+#include "app/ErrorReport.h"
+#include "app/Text.h"
+#include "components/TZelGrid.h"
+#include "host/Registry.h"
+#include "settings/TRegistry.h"
+#include "tests/app/AppTestSupport.h"
+
+namespace fs = std::filesystem;
+using namespace Qt::Literals::StringLiterals;
+
+namespace apptest {
+namespace {
+
+using StartupTest = AppTest;
+
+TEST_F(StartupTest, FirstStartWithNothingStored) {
+    auto w = MakeWindow();
+    EXPECT_TRUE(host::RegKey::Open("ExecuteDorv", false)) << "key created at start";
+    EXPECT_EQ(w->PathTxt->text(), u"C:\\TARVEN"_s);
+    EXPECT_EQ(w->windowTitle(), QString());
+    EXPECT_EQ(w->sg1->RowCount(), 8);
+    for (int r = 0; r < w->sg1->RowCount(); ++r) {
+        EXPECT_EQ(Cell(*w, 0, r), "");
+        EXPECT_EQ(Cell(*w, 1, r), "");
+    }
+    EXPECT_TRUE(w->sg1->SelectedRows().isEmpty());
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_TRUE(dialogs.folderTitles.empty()) << "Wine's pair is consistent";
+    EXPECT_FALSE(StoredValue("ValidWindowsDirectory"));
+    EXPECT_EQ(w->TargetDir(), "C:\\windows\\");
+    EXPECT_EQ(app::TfExecute::Hint(w->sbInit),
+              u"Директория Виндоуз :C:\\windows\rСистемная директория  :C:\\windows\\system32"_s);
+}
+
+TEST_F(StartupTest, ControlsSitWhereTheRescalerExpectsThem) {
+    auto w = MakeWindow();
+    EXPECT_EQ(w->size(), QSize(338, 310));
+    EXPECT_EQ(w->sg1->parentWidget(), w->Panel1);
+    EXPECT_EQ(w->sg1->geometry(), QRect(8, 8, 161, 257));
+    EXPECT_EQ(w->sb1->parentWidget(), w->Panel1);
+    EXPECT_EQ(w->bbMaster->parentWidget(), w.get());
+    EXPECT_EQ(w->bbMaster->geometry(), QRect(256, 8, 72, 57));
+    EXPECT_EQ(w->PathTxt->parentWidget(), w.get());
+    EXPECT_EQ(w->PathTxt->geometry(), QRect(8, 272, 289, 21));
+    EXPECT_EQ(w->BorderIcons(), components::biSystemMenu | components::biMinimize);
+    EXPECT_TRUE(w->KeyPreview());
+    EXPECT_EQ(w->sg1->ColCount(), 2);
+    EXPECT_EQ(w->sg1->SelRowsColor(), components::clRed);
+    EXPECT_EQ(w->sg1->PopupMenu(), w->PopupMenu1);
+    for (const char* name : {"bbDorv", "bbMaster", "bbAlternatives", "bbCar", "sbInit", "sb1", "Image1",
+                             "Panel1", "PathTxt", "sg1", "PopupMenu1"})
+        EXPECT_TRUE(w->findChild<QObject*>(QString::fromLatin1(name))) << name;
+}
+
+TEST_F(StartupTest, ConsistentWindowsDirectoryPairsAskNothing) {
+    struct Pair {
+        const char* windows;
+        const char* system;
+        const char* target;
+    };
+    for (const Pair& p : {Pair{"C:\\WINDOWS", "C:\\WINDOWS\\SYSTEM", "C:\\WINDOWS\\"},
+                          Pair{"C:\\WINNT", "C:\\WINNT\\system32", "C:\\WINNT\\"}}) {
+        auto w = MakeWindow({}, p.windows, p.system);
+        EXPECT_EQ(w->TargetDir(), p.target) << p.system;
+        EXPECT_EQ(w->WindowsDir(), p.windows);
+    }
+    EXPECT_TRUE(dialogs.folderTitles.empty());
+    EXPECT_FALSE(StoredValue("ValidWindowsDirectory"));
+}
+
+TEST_F(StartupTest, InconsistentPairAsksOnceAndStoresTheAnswer) {
+    const fs::path chosen = sandbox.MapDrive('D') / "WIN";
+    fs::create_directories(chosen);
+    dialogs.folderAnswers.push_back(chosen);
+    {
+        auto w = MakeWindow({}, "C:\\Users\\x\\WINDOWS", "C:\\WINDOWS\\system32");
+        ASSERT_EQ(dialogs.folderTitles.size(), 1u);
+        EXPECT_EQ(dialogs.folderTitles[0], u"Выберите каталог Windows"_s);
+        EXPECT_EQ(w->TargetDir(), "D:\\WIN");
+        // The hint shows the directory the system reported, not the answer.
+        EXPECT_TRUE(app::TfExecute::Hint(w->sbInit).startsWith(u"Директория Виндоуз :C:\\Users\\x\\WINDOWS\r"_s));
+    }
+    EXPECT_EQ(StoredValue("ValidWindowsDirectory"), "D:\\WIN");
+
+    auto again = MakeWindow({}, "C:\\Users\\x\\WINDOWS", "C:\\WINDOWS\\system32");
+    EXPECT_EQ(dialogs.folderTitles.size(), 1u) << "asked only once";
+    EXPECT_EQ(again->TargetDir(), "D:\\WIN");
+    EXPECT_EQ(again->WindowsDir(), "D:\\WIN");
+}
+
+TEST_F(StartupTest, InconsistentPairCancelledKeepsTheDerivedFolder) {
+    auto w = MakeWindow({}, "C:\\Users\\x\\WINDOWS", "C:\\WINDOWS\\system32");
+    EXPECT_EQ(dialogs.folderTitles.size(), 1u);
+    EXPECT_EQ(w->TargetDir(), "C:\\WINDOWS\\");
+    EXPECT_EQ(StoredValue("ValidWindowsDirectory"), "C:\\WINDOWS\\");
+}
+
+TEST_F(StartupTest, RowCountArgumentAndColumnFiles) {
+    testenv::WriteFile(sandbox.WorkDir() / "column1.txt", "one\r\ntwo\r\nthree\r\nfour\r\nfive\r\n");
+    {
+        auto w = MakeWindow({u"3"_s});
+        EXPECT_EQ(w->sg1->RowCount(), 3);
+        EXPECT_EQ(Cell(*w, 0, 0), "one");
+        EXPECT_EQ(Cell(*w, 0, 2), "three");
+    }
+    for (const QString& arg : {u"x"_s, u""_s, u"3x"_s}) {
+        auto w = MakeWindow({arg});
+        EXPECT_EQ(w->sg1->RowCount(), 8) << app::ToStd(arg);
+    }
+    auto w = MakeWindow({u"-4"_s});
+    EXPECT_EQ(w->sg1->RowCount(), 1) << "the grid raises it to one row";
+
+    // Empty lines keep no row; an old installation's code page 1251 is read.
+    testenv::WriteFile(sandbox.WorkDir() / "column1.txt", "A\r\n\r\nB\r\n");
+    testenv::WriteFile(sandbox.WorkDir() / "column2.txt", "\xc5\xc2\xd0\xce\xcf\xc0\r\n");
+    testenv::WriteFile(sandbox.WorkDir() / "selected.txt", ",1\r\n\r\n,3\r\n");
+    auto v = MakeWindow();
+    EXPECT_EQ(Cell(*v, 0, 0), "A");
+    EXPECT_EQ(Cell(*v, 0, 1), "B");
+    EXPECT_EQ(Cell(*v, 0, 2), "");
+    EXPECT_EQ(Cell(*v, 1, 0), "ЕВРОПА");
+    EXPECT_EQ(v->sg1->SelectedRows(), (QStringList{u",1"_s, u""_s, u",3"_s}));
+}
+
+TEST_F(StartupTest, NonStringDorvDiskIsReportedAndTheWindowStillOpens) {
+    host::RegSetRaw("ExecuteDorv", "DorvDisk", host::regDword, {1, 0, 0, 0});
+    settings::TRegistry reg;
+    reg.OpenKeyPath("ExecuteDorv", true);
+    reg.WriteText("DorvDirectory", "D:\\X");
+    testenv::WriteFile(sandbox.WorkDir() / "column1.txt", "EUROPE\r\n");
+    auto w = MakeWindow();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].kind, app::MsgKind::Error);
+    EXPECT_EQ(dialogs.messages[0].title, u"Запуск Дорва"_s);
+    // The text ends in "'", which comes before "." in code order: no dot.
+    EXPECT_EQ(dialogs.messages[0].text, u"Неверный тип данных для 'DorvDisk'"_s);
+    // The steps before it ran; the caption step after it did not.
+    EXPECT_EQ(w->PathTxt->text(), u"D:\\X"_s);
+    EXPECT_EQ(Cell(*w, 0, 0), "EUROPE");
+    EXPECT_EQ(w->windowTitle(), u"Запуск Дорва"_s);
+    w->show();
+    EXPECT_TRUE(w->isVisible());
+}
+
+TEST_F(StartupTest, NonStringValidWindowsDirectorySkipsTheRestOfTheStart) {
+    host::RegSetRaw("ExecuteDorv", "ValidWindowsDirectory", host::regBinary, {1, 2});
+    testenv::WriteFile(sandbox.WorkDir() / "column1.txt", "EUROPE\r\n");
+    auto w = MakeWindow();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].title, u"Запуск Дорва"_s);
+    EXPECT_TRUE(dialogs.folderTitles.empty());
+    EXPECT_EQ(Cell(*w, 0, 0), "") << "later steps skipped";
+}
+
+TEST(ErrorReportText, DotOnlyAfterCharactersBeyondIt) {
+    EXPECT_EQ(app::ErrorReportText(u"Не могу записать в x.txt"_s), u"Не могу записать в x.txt."_s);
+    EXPECT_EQ(app::ErrorReportText(u"done."_s), u"done."_s);
+    EXPECT_EQ(app::ErrorReportText(u"what!"_s), u"what!"_s);
+    EXPECT_EQ(app::ErrorReportText(u"path/"_s), u"path/."_s);
+    EXPECT_EQ(app::ErrorReportText(QString()), QString());
+}
+
+TEST_F(StartupTest, CloseThenStartRestoresListMarksFolderAndCaption) {
+    {
+        settings::TRegistry reg;
+        reg.OpenKeyPath("ExecuteDorv", true);
+        reg.WriteText("DorvDisk", "EU");
+    }
+    {
+        auto w = MakeWindow();
+        EXPECT_EQ(w->windowTitle(), u"EU"_s);
+        w->sg1->SetCells(0, 0, u"ЕВРОПА"_s);
+        w->sg1->SetCells(1, 0, u"E:\\ЕВРОПА\\TVDORVKY.INI"_s);
+        w->sg1->SetCells(0, 2, u"日本"_s); // code page 1251 cannot hold it
+        w->sg1->SelectedRows() = QStringList{u",2"_s, u",5"_s};
+        w->PathTxt->setText(u"D:\\Program Files\\DORV"_s);
+        w->show();
+        EXPECT_TRUE(w->close());
+    }
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_EQ(StoredValue("DorvDirectory"), "D:\\Program Files\\DORV");
+    EXPECT_EQ(StoredValue("DorvDisk"), "EU");
+    const std::string column1 = testenv::ReadFile(sandbox.WorkDir() / "column1.txt");
+    EXPECT_EQ(column1.substr(0, 3), "\xEF\xBB\xBF") << "kept as UTF-8 with a mark";
+    EXPECT_EQ(testenv::ReadFile(sandbox.WorkDir() / "column2.txt"),
+              "E:\\\xc5\xc2\xd0\xce\xcf\xc0\\TVDORVKY.INI\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n");
+    EXPECT_EQ(testenv::ReadFile(sandbox.WorkDir() / "selected.txt"), ",2\r\n,5\r\n");
+
+    auto w = MakeWindow();
+    EXPECT_EQ(Cell(*w, 0, 0), "ЕВРОПА");
+    EXPECT_EQ(Cell(*w, 1, 0), "E:\\ЕВРОПА\\TVDORVKY.INI");
+    EXPECT_EQ(Cell(*w, 0, 1), "日本") << "empty lines keep no row";
+    EXPECT_EQ(w->sg1->SelectedRows(), (QStringList{u",2"_s, u",5"_s}));
+    EXPECT_EQ(w->PathTxt->text(), u"D:\\Program Files\\DORV"_s);
+    EXPECT_EQ(w->windowTitle(), u"EU"_s);
+}
+
+TEST_F(StartupTest, FailedSaveIsReportedAndSkipsTheRestOfTheClose) {
+    fs::create_directories(sandbox.WorkDir() / "column1.txt"); // a folder cannot be replaced by a file
+    auto w = MakeWindow();
+    w->PathTxt->setText(u"D:\\NEW"_s);
+    w->show();
+    w->close();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].title, u"Запуск Дорва"_s);
+    EXPECT_EQ(dialogs.messages[0].text, u"Не могу записать в column1.txt."_s);
+    EXPECT_FALSE(StoredValue("DorvDirectory"));
+    EXPECT_FALSE(fs::exists(sandbox.WorkDir() / "selected.txt"));
+}
+
+} // namespace
+} // namespace apptest
