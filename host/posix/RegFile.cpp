@@ -138,6 +138,7 @@ public:
     explicit Parser(std::string_view fileName) : file_(fileName) {}
 
     Store Run(std::string_view bytes) {
+        if (bytes.starts_with("\xFF\xFE")) Fail(0, "файл в UTF-16 (так его сохраняет редактор реестра); нужен UTF-8");
         if (bytes.starts_with(kBom)) bytes.remove_prefix(kBom.size());
         lines_ = SplitLines(bytes);
         std::size_t i = 0;

@@ -154,6 +154,7 @@ TEST(KeyStoreFile, DamagedStoreIsReportedWithFileAndLineAndNeverOverwritten) {
         {"another hive", "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\Software]\r\n", 2},
         {"not UTF-8", head + "\"A\"=\"\xC4\xE8\"\r\n", 4},
         {"zero bytes", head + std::string(8, '\0'), 4},
+        {"UTF-16 export", std::string("\xFF\xFEW\0i\0", 6), 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
