@@ -3,14 +3,12 @@
 #include <QContextMenuEvent>
 #include <QFontMetrics>
 #include <QHeaderView>
-#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPen>
 #include <QStyledItemDelegate>
-#include <QToolTip>
 #include <algorithm>
 
 #include "components/QtColor.h"
@@ -341,19 +339,6 @@ void TZelGrid::contextMenuEvent(QContextMenuEvent* event) {
     }
     event->accept();
     popup_->popup(at);
-}
-
-bool TZelGrid::viewportEvent(QEvent* event) {
-    // The hint belongs to the whole grid, not to a cell.
-    if (event->type() == QEvent::ToolTip) {
-        if (toolTip().isEmpty()) {
-            QToolTip::hideText();
-        } else {
-            QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), toolTip(), this);
-        }
-        return true;
-    }
-    return QTableWidget::viewportEvent(event);
 }
 
 } // namespace components

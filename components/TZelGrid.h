@@ -131,7 +131,6 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
-    bool viewportEvent(QEvent* event) override;
 
 private:
     void EnsureCurrentCell();

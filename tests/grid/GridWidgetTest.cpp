@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolTip>
 #include <memory>
 
 #include "components/TZelGrid.h"
@@ -263,9 +264,16 @@ TEST(ZelGrid, PopupMenuAndHint) {
     menu.addAction(QStringLiteral("item"));
     grid.SetPopupMenu(&menu);
     grid.SetHint(QStringLiteral("C:\\key"));
-    EXPECT_EQ(grid.Hint(), u"C:\\key");
     grid.show();
     QApplication::processEvents();
+
+    // The hint shows over any cell, whatever the cell holds.
+    grid.SetCells(0, 0, QStringLiteral("text"));
+    const QPoint over = CellCentre(grid, 0, 0);
+    QHelpEvent tip(QEvent::ToolTip, over, grid.viewport()->mapToGlobal(over));
+    QApplication::sendEvent(grid.viewport(), &tip);
+    EXPECT_EQ(QToolTip::text(), u"C:\\key");
+    QToolTip::hideText();
 
     QContextMenuEvent keyEvent(QContextMenuEvent::Keyboard, QPoint(5, 5), grid.viewport()->mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(grid.viewport(), &keyEvent);
