@@ -123,7 +123,12 @@ int WriteAll(int fd, std::string_view bytes) {
 
 // A new file beside the store, flushed, then renamed over it: a writer killed
 // at any moment leaves the old store or the new one.
-void ReplaceAtomically(const fs::path& file, std::string_view bytes) {
+void ReplaceAtomically(fs::path file, std::string_view bytes) {
+    std::error_code ec;
+    if (fs::is_symlink(file, ec)) {
+        // A store kept elsewhere through a link stays there; the link stays a link.
+        if (fs::path real = fs::canonical(file, ec); !ec) file = std::move(real);
+    }
     const fs::path folder = file.parent_path();
     RemoveStaleTemps(folder);
     std::string temp = (folder / (kTempPrefix + "XXXXXX")).string();

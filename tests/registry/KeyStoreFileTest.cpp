@@ -132,6 +132,17 @@ TEST(KeyStoreFile, MissingStoreIsEmptyAndReadsCreateNothing) {
     EXPECT_THAT(testenv::ReadFile(StoreFile(box)), HasSubstr("[HKEY_CURRENT_USER\\ExecuteDorv]"));
 }
 
+TEST(KeyStoreFile, StoreKeptElsewhereThroughALinkStaysThere) {
+    testenv::Sandbox box;
+    const fs::path elsewhere = box.Root() / "dotfiles" / "registry.reg";
+    testenv::WriteFile(elsewhere, "Windows Registry Editor Version 5.00\r\n");
+    fs::create_directories(StoreFile(box).parent_path());
+    fs::create_symlink(elsewhere, StoreFile(box));
+    TRegIniFile("ExecuteDorv").WriteText("Font", "FontName", "Arial");
+    EXPECT_TRUE(fs::is_symlink(StoreFile(box)));
+    EXPECT_THAT(testenv::ReadFile(elsewhere), HasSubstr("\"FontName\"=\"Arial\""));
+}
+
 TEST(KeyStoreFile, DamagedStoreIsReportedWithFileAndLineAndNeverOverwritten) {
     const std::string head = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\ExecuteDorv]\r\n";
     struct Case {
