@@ -50,7 +50,7 @@ TAboutBox::TAboutBox(QWidget* parent)
     Version = MakeLabel(Panel1, u"Version"_s, u"Версия 1.0"_s, 120, 40);
     Copyright = MakeLabel(Panel1, u"Copyright"_s, u"Написал: группа сопровождения панели"_s, 8, 88);
     Comments = MakeLabel(Panel1, u"Comments"_s, u"Без комментариев"_s, 8, 112);
-    Contact = MakeLabel(Panel1, u"Contact"_s, u"Вопросы: через службу поддержки каталога"_s, 8, 136);
+    Contact = MakeLabel(Panel1, u"Contact"_s, u"Связь: служба поддержки каталога"_s, 8, 136);
 
     OKButton = new QPushButton(u"OK"_s, this);
     OKButton->setObjectName(u"OKButton"_s);
