@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <optional>
@@ -21,7 +22,7 @@ using Clock = std::chrono::steady_clock;
 
 // Pumping after every entry would cost more than the walk itself; every few
 // milliseconds keeps the window's largest wait well under a frame.
-constexpr auto kPumpEvery = std::chrono::milliseconds(4);
+constexpr auto kPumpEvery = std::chrono::milliseconds(2);
 
 constexpr std::size_t kBlock = 50000;
 constexpr std::size_t kBuffer = 61001;  // block, tail room, terminating zero
@@ -64,10 +65,40 @@ const std::array<unsigned char, 256>& LowerTable() {
     return table;
 }
 
+// True when the codec lowers ASCII the plain way, so eight ASCII bytes at a
+// time can be lowered by arithmetic instead of eight table look-ups.
+bool AsciiLowersPlainly() {
+    static const bool plain = [] {
+        const auto& table = LowerTable();
+        for (unsigned c = 0; c < 0x80; ++c)
+            if (table[c] != (c >= 'A' && c <= 'Z' ? c + 0x20 : c)) return false;
+        return true;
+    }();
+    return plain;
+}
+
 void LowerInPlace(char* bytes, std::size_t length) {
     const auto& table = LowerTable();
     auto* p = reinterpret_cast<unsigned char*>(bytes);
-    for (std::size_t i = 0; i < length; ++i) p[i] = table[p[i]];
+    std::size_t i = 0;
+    if (AsciiLowersPlainly()) {
+        constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+        for (; i + 8 <= length; i += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, p + i, 8);
+            if (word & (kOnes * 0x80)) {
+                for (std::size_t k = i; k < i + 8; ++k) p[k] = table[p[k]];
+                continue;
+            }
+            // Per byte: the top bit of aboveZ is set above 'Z', of fromA from
+            // 'A' on; no byte carries into the next, as all are below 0x80.
+            const std::uint64_t aboveZ = word + kOnes * (0x7F - 'Z');
+            const std::uint64_t fromA = word + kOnes * (0x80 - 'A');
+            word |= ((fromA & ~aboveZ) & (kOnes * 0x80)) >> 2;
+            std::memcpy(p + i, &word, 8);
+        }
+    }
+    for (; i < length; ++i) p[i] = table[p[i]];
 }
 
 // Reads a file in blocks and, for the tail rule, single bytes, without a

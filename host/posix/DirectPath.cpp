@@ -27,24 +27,38 @@ std::string DirectHostPath(std::string_view windowsPath) {
     return out;
 }
 
-int OpenWindowsPath(std::string_view windowsPath, int flags) {
-    flags |= O_CLOEXEC;
+namespace {
+
+// Tries the exact host path, then ToHostPath's; open returns a handle, or
+// `failed` with errno set.
+template <typename Handle, typename Open>
+Handle OpenEither(std::string_view windowsPath, Handle failed, Open open) {
     const std::string direct = DirectHostPath(windowsPath);
     if (!direct.empty()) {
-        int fd = -1;
-        do fd = ::open(direct.c_str(), flags);
-        while (fd < 0 && errno == EINTR);
-        if (fd >= 0 || (errno != ENOENT && errno != ENOTDIR)) return fd;
+        Handle handle = failed;
+        do handle = open(direct.c_str());
+        while (handle == failed && errno == EINTR);
+        if (handle != failed || (errno != ENOENT && errno != ENOTDIR)) return handle;
     }
     const std::string resolved = ToHostPath(windowsPath).native();
     if (resolved.empty()) {
         errno = ENOENT;
-        return -1;
+        return failed;
     }
-    int fd = -1;
-    do fd = ::open(resolved.c_str(), flags);
-    while (fd < 0 && errno == EINTR);
-    return fd;
+    Handle handle = failed;
+    do handle = open(resolved.c_str());
+    while (handle == failed && errno == EINTR);
+    return handle;
+}
+
+} // namespace
+
+int OpenWindowsPath(std::string_view windowsPath, int flags) {
+    return OpenEither(windowsPath, -1, [flags](const char* path) { return ::open(path, flags | O_CLOEXEC); });
+}
+
+DIR* OpenWindowsFolder(std::string_view windowsPath) {
+    return OpenEither(windowsPath, static_cast<DIR*>(nullptr), [](const char* path) { return ::opendir(path); });
 }
 
 } // namespace host::posix

@@ -5,6 +5,7 @@
 // would give, since exact matches come first; when it does not (ENOENT,
 // ENOTDIR), the caller falls back to ToHostPath and its case-blind matching.
 
+#include <dirent.h>
 #include <string>
 #include <string_view>
 
@@ -17,5 +18,7 @@ std::string DirectHostPath(std::string_view windowsPath);
 // Opens the folder or file a Windows path names with open(2) flags; the
 // exact path first, then ToHostPath. -1 with errno set on failure.
 int OpenWindowsPath(std::string_view windowsPath, int flags);
+// The same for a folder to list; nullptr with errno set on failure.
+DIR* OpenWindowsFolder(std::string_view windowsPath);
 
 } // namespace host::posix

@@ -146,20 +146,15 @@ struct Finder::Impl {
 };
 
 Finder::Finder(std::string_view pattern, std::uint32_t requested) : impl_(std::make_unique<Impl>()) {
-    const std::size_t cut = pattern.find_last_of("\\/");
+    // The folder part ends at the last separator, or after a bare "X:".
+    std::size_t cut = pattern.find_last_of("\\/");
+    if (cut == std::string_view::npos && pattern.size() >= 2 && pattern[1] == ':') cut = 1;
     const std::string_view folder = cut == std::string_view::npos ? std::string_view{} : pattern.substr(0, cut + 1);
     impl_->mask.assign(cut == std::string_view::npos ? pattern : pattern.substr(cut + 1));
     impl_->everyName = impl_->mask == "*" || impl_->mask == "*.*";
     impl_->requested = requested;
-    // A drive-relative "X:mask" is not split above; leave it to the fallback.
-    const int fd = folder.empty() ? ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)
-                                  : posix::OpenWindowsPath(folder, O_RDONLY | O_DIRECTORY);
-    if (fd < 0) return;
-    DIR* dir = ::fdopendir(fd);
-    if (!dir) {
-        ::close(fd);
-        return;
-    }
+    DIR* dir = folder.empty() ? ::opendir(".") : posix::OpenWindowsFolder(folder);
+    if (!dir) return;
     impl_->dir.reset(dir);
     impl_->Advance();
 }

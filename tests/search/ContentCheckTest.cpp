@@ -50,6 +50,9 @@ TEST_F(ContentCheckTest, CaseModesLowerTheFileOnly) {
     // Code page 1251 letters: the file's bytes are lowered by the codec.
     EXPECT_TRUE(Holds("\xCA\xCB\xDE\xD7", "\xD0\xBA\xD0\xBB\xD1\x8E\xD1\x87", false));  // "КЛЮЧ" / "ключ"
     EXPECT_FALSE(Holds("\xCA\xCB\xDE\xD7", "\xD0\xBA\xD0\xBB\xD1\x8E\xD1\x87", true));
+    // Long enough to be lowered eight bytes at a time: only A to Z change.
+    EXPECT_TRUE(Holds("12345678@[`{ZAza 12345678", "@[`{zaza", false));
+    EXPECT_TRUE(Holds("\xCA\xCB\xDE\xD7-12345678-ABCDEFGH", "\xD0\xBA\xD0\xBB\xD1\x8E\xD1\x87-12345678-abcdefgh", false));
     EXPECT_FALSE(Holds(std::string("ab\0c", 4), "abc", true));  // segments end at zero bytes
     EXPECT_FALSE(Holds("", "abc", false));
     EXPECT_TRUE(badFiles.empty());
