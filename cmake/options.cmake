@@ -19,6 +19,13 @@ if(WIN32)
   target_compile_definitions(dorv_options INTERFACE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX)
 endif()
 
+# The cross build's test programs run under Wine through this wrapper, which
+# uses the run's prefix ($WINEPREFIX, required) and never the user's own.
+if(CMAKE_CROSSCOMPILING)
+  set(DORV_WINE_RUNNER ${PROJECT_SOURCE_DIR}/scripts/wine-run CACHE FILEPATH
+      "Runs a cross-built Windows test program (under Wine)")
+endif()
+
 # Tests: dorv_add_gtest(name LABEL unit|gui SOURCES ... LIBS ...). A gui test
 # gets a main() with a QApplication and runs on the offscreen platform.
 function(dorv_add_gtest name)

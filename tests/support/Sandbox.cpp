@@ -19,8 +19,4 @@ std::string ReadFile(const std::filesystem::path& file) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-std::filesystem::path Sandbox::WindowsDir() const {
-    return prefix_ / "drive_c" / "windows";
-}
-
 } // namespace testenv

@@ -8,6 +8,7 @@
 // and registry key prefix instead.
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -30,7 +31,12 @@ public:
     // target when given) and returns that host folder. POSIX only.
     std::filesystem::path MapDrive(char letter, const std::filesystem::path& target = {});
 
+    // What the backend keeps besides (on Windows: the registry override and
+    // what must be cleaned from the shared Windows directory and drives).
+    struct Platform;
+
 private:
+    std::unique_ptr<Platform> platform_;
     std::filesystem::path root_, prefix_, work_, config_;
     std::filesystem::path oldCwd_;
     std::string oldEnv_[4];

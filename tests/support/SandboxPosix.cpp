@@ -22,6 +22,8 @@ fs::path MakeTempDir(const char* stem) {
 
 } // namespace
 
+struct Sandbox::Platform {};
+
 void IsolateProcess() {
     const fs::path root = MakeTempDir("dorv-testproc");
     fs::create_directories(root / "home");
@@ -76,6 +78,8 @@ Sandbox::~Sandbox() {
     }
     fs::remove_all(root_, ec);
 }
+
+fs::path Sandbox::WindowsDir() const { return prefix_ / "drive_c" / "windows"; }
 
 fs::path Sandbox::MapDrive(char letter, const fs::path& target) {
     fs::path folder = target;

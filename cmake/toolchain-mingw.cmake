@@ -1,0 +1,19 @@
+# Cross build for 64-bit Windows with MinGW-w64 on Linux. The posix-thread
+# variant of the compilers is needed: GoogleTest uses std::mutex and threads.
+# Programs are linked statically so that Wine (or a Windows machine) needs no
+# MinGW runtime DLLs beside them.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(DORV_MINGW_TRIPLET x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${DORV_MINGW_TRIPLET}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${DORV_MINGW_TRIPLET}-g++-posix)
+set(CMAKE_RC_COMPILER ${DORV_MINGW_TRIPLET}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${DORV_MINGW_TRIPLET})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")

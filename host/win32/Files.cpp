@@ -1,0 +1,197 @@
+// File operations on the wide API. A replacement is always made in a new
+// file beside the target and moved over it with MoveFileExW, so a failure
+// at any point leaves the old target as it was.
+
+#include "host/Files.h"
+
+#include <algorithm>
+#include <random>
+#include <vector>
+
+#include "host/HostTypes.h"
+#include "host/win32/Wide.h"
+
+// <windows.h> makes DeleteFile a macro for DeleteFileW; ours is the host one.
+#undef DeleteFile
+
+namespace host {
+namespace {
+
+constexpr DWORD kNoAttributes = INVALID_FILE_ATTRIBUTES;
+
+std::wstring Wide(std::string_view path) { return win32::Utf8ToWideLossy(path); }
+
+DWORD AttributesOf(const std::wstring& path) { return path.empty() ? kNoAttributes : ::GetFileAttributesW(path.c_str()); }
+
+// A temporary file, deleted unless it was moved into place.
+class TempFile final {
+public:
+    TempFile() = default;
+    ~TempFile() {
+        if (!path_.empty()) {
+            ::SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
+            ::DeleteFileW(path_.c_str());
+        }
+    }
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    void Set(std::wstring path) { path_ = std::move(path); }
+    const std::wstring& Path() const { return path_; }
+    void Release() { path_.clear(); }
+
+private:
+    std::wstring path_;
+};
+
+// ".<name>.<random>.tmp" in the target's folder: the same volume, so the move
+// is a rename; the leading dot keeps a name left by a killed process out of
+// the file search under Wine, as on POSIX.
+std::wstring TempNameFor(const std::wstring& target) {
+    thread_local std::mt19937_64 random{std::random_device{}()};
+    const std::size_t cut = target.find_last_of(L"\\/:");
+    const std::wstring folder = cut == std::wstring::npos ? std::wstring() : target.substr(0, cut + 1);
+    const std::wstring name = cut == std::wstring::npos ? target : target.substr(cut + 1);
+    std::wstring suffix = L".";
+    std::uint64_t bits = random();
+    for (int i = 0; i < 12; ++i, bits >>= 4) suffix += L"0123456789abcdef"[bits & 15];
+    return folder + L"." + name + suffix + L".tmp";
+}
+
+// Why a target cannot be replaced at all (a folder, a read-only file), or 0.
+DWORD RefusalFor(const std::wstring& target) {
+    const DWORD attributes = AttributesOf(target);
+    if (attributes == kNoAttributes) return 0;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return ERROR_DIRECTORY;
+    if (attributes & FILE_ATTRIBUTE_READONLY) return ERROR_ACCESS_DENIED;
+    return 0;
+}
+
+// The attributes the new file takes: the old target's (its permissions, as
+// POSIX keeps the mode), else plain ones.
+DWORD AttributesForNew(const std::wstring& target) {
+    const DWORD old = AttributesOf(target);
+    if (old == kNoAttributes) return FILE_ATTRIBUTE_NORMAL;
+    const DWORD kept = old & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                              FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+    return kept ? kept : FILE_ATTRIBUTE_NORMAL;
+}
+
+// Moves the finished temporary over the target. Returns 0 or the error.
+DWORD MoveIntoPlace(TempFile& temp, const std::wstring& target, DWORD attributes) {
+    if (!::SetFileAttributesW(temp.Path().c_str(), attributes)) return ::GetLastError();
+    if (!::MoveFileExW(temp.Path().c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return ::GetLastError();
+    temp.Release();
+    return 0;
+}
+
+DWORD WriteAll(HANDLE file, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 24));
+        DWORD written = 0;
+        if (!::WriteFile(file, bytes.data(), chunk, &written, nullptr)) return ::GetLastError();
+        if (written == 0) return ERROR_WRITE_FAULT;
+        bytes.remove_prefix(written);
+    }
+    return 0;
+}
+
+DWORD WriteReplacing(const std::wstring& target, std::string_view bytes) {
+    if (target.empty()) return ERROR_INVALID_NAME;
+    if (const DWORD refused = RefusalFor(target)) return refused;
+    const DWORD attributes = AttributesForNew(target);
+    TempFile temp;
+    win32::Handle file;
+    for (int tries = 0; tries < 100 && !file; ++tries) {
+        std::wstring name = TempNameFor(target);
+        file.Reset(::CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file) temp.Set(std::move(name));
+        else if (::GetLastError() != ERROR_FILE_EXISTS) return ::GetLastError();
+    }
+    if (!file) return ERROR_FILE_EXISTS;
+    if (const DWORD err = WriteAll(file.Get(), bytes)) return err;
+    if (!::FlushFileBuffers(file.Get())) return ::GetLastError();
+    file.Reset();
+    return MoveIntoPlace(temp, target, attributes);
+}
+
+} // namespace
+
+bool FileExists(std::string_view path) {
+    const DWORD attributes = AttributesOf(Wide(path));
+    return attributes != kNoAttributes && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool DirectoryExists(std::string_view path) {
+    const DWORD attributes = AttributesOf(Wide(path));
+    return attributes != kNoAttributes && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool CopyFileReplace(std::string_view from, std::string_view to) {
+    const std::wstring source = Wide(from), target = Wide(to);
+    const DWORD sourceAttributes = AttributesOf(source);
+    if (target.empty() || sourceAttributes == kNoAttributes || (sourceAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    if (RefusalFor(target)) return false;
+    // A copy from a read-only medium must not make the target read-only.
+    const DWORD attributes = AttributesForNew(target);
+    TempFile temp;
+    std::wstring name = TempNameFor(target);
+    if (!::CopyFileW(source.c_str(), name.c_str(), TRUE)) return false;
+    temp.Set(std::move(name));
+    return MoveIntoPlace(temp, target, attributes) == 0;
+}
+
+bool DeleteFile(std::string_view path) {
+    const std::wstring wide = Wide(path);
+    return !wide.empty() && ::DeleteFileW(wide.c_str());
+}
+
+bool SetNormalAttributes(std::string_view path) {
+    const std::wstring wide = Wide(path);
+    const DWORD attributes = AttributesOf(wide);
+    if (attributes == kNoAttributes) return false;
+    DWORD plain = attributes & ~DWORD{FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                       FILE_ATTRIBUTE_DIRECTORY};
+    if (plain == 0) plain = FILE_ATTRIBUTE_NORMAL;
+    return ::SetFileAttributesW(wide.c_str(), plain);
+}
+
+std::optional<std::string> ReadWholeFile(std::string_view path) {
+    const std::wstring wide = Wide(path);
+    if (wide.empty()) return std::nullopt;
+    win32::Handle file(::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return std::nullopt;
+    std::string content;
+    LARGE_INTEGER size{};
+    if (::GetFileSizeEx(file.Get(), &size) && size.QuadPart > 0)
+        content.reserve(static_cast<std::size_t>(size.QuadPart));
+    std::vector<char> buffer(1 << 16);
+    for (;;) {
+        DWORD n = 0;
+        if (!::ReadFile(file.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &n, nullptr)) return std::nullopt;
+        if (n == 0) return content;
+        content.append(buffer.data(), n);
+    }
+}
+
+void WriteFileAtomic(std::string_view path, std::string_view bytes) {
+    if (const DWORD err = WriteReplacing(Wide(path), bytes))
+        throw HostError("cannot write " + std::string(path) + ": " + win32::ErrorText(err));
+}
+
+std::optional<FileId> FolderId(std::string_view path) {
+    const std::wstring wide = Wide(path);
+    if (wide.empty()) return std::nullopt;
+    // Backup semantics lets a folder be opened as a handle; no access is asked.
+    win32::Handle handle(::CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                       FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!handle || !::GetFileInformationByHandle(handle.Get(), &info)) return std::nullopt;
+    return FileId{info.dwVolumeSerialNumber,
+                  (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
+} // namespace host

@@ -1,0 +1,41 @@
+#pragma once
+// The Windows backend keeps UTF-8 inside and calls the wide API at the
+// boundary; these convert, and report the system's error texts.
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace host::win32 {
+
+// Nothing when the text is not valid UTF-8.
+std::optional<std::wstring> Utf8ToWide(std::string_view text);
+// A text that is not valid UTF-8 keeps its ASCII and turns every other
+// byte into U+FFFD, so a bad name still names nothing rather than throwing.
+std::wstring Utf8ToWideLossy(std::string_view text);
+std::string WideToUtf8(std::wstring_view text);
+
+// The system's text for an error code (GetLastError), in UTF-8.
+std::string ErrorText(DWORD error);
+
+// Closes a kernel handle when it goes out of scope.
+class Handle final {
+public:
+    explicit Handle(HANDLE h = INVALID_HANDLE_VALUE) : h_(h) {}
+    ~Handle() { Reset(); }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    HANDLE Get() const { return h_; }
+    explicit operator bool() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
+    void Reset(HANDLE h = INVALID_HANDLE_VALUE) {
+        if (*this) ::CloseHandle(h_);
+        h_ = h;
+    }
+
+private:
+    HANDLE h_;
+};
+
+} // namespace host::win32
