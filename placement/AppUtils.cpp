@@ -43,22 +43,34 @@ bool HasFrame(const TForm& form) {
            !(form.windowFlags() & Qt::FramelessWindowHint);
 }
 
-void PlaceClient(TForm& form, const QRect& outer, const QMargins& frame) {
+// Puts the frame at outer's corner and, unless positionOnly, makes the
+// client fill the rest of outer. A form fixed in size stays fixed, at the
+// new size.
+void PlaceClient(TForm& form, const QRect& outer, const QMargins& frame, bool positionOnly) {
     // move() places a window by its frame; resize() sets the client size.
     form.move(outer.topLeft());
-    form.resize(std::max(1, outer.width() - frame.left() - frame.right()),
-                std::max(1, outer.height() - frame.top() - frame.bottom()));
+    if (positionOnly) return;
+    const QSize client(std::max(1, outer.width() - frame.left() - frame.right()),
+                       std::max(1, outer.height() - frame.top() - frame.bottom()));
+    if (form.minimumSize() == form.maximumSize())
+        form.setFixedSize(client);
+    else
+        form.resize(client);
 }
 
 // Waits, while the window is shown, for the window manager to report the
-// frame it put around the window, then sets the outer rectangle again with
-// it. Ends itself once done, or when the window is hidden or changes state.
+// frame it put around the window, then places the window again with it.
+// Ends itself once done, or when the window is hidden or changes state.
 class FrameFix final : public QObject {
 public:
-    FrameFix(TForm& form, const QRect& outer) : QObject(&form), form_(form), outer_(outer) {
+    FrameFix(TForm& form, const QRect& outer, bool positionOnly)
+        : QObject(&form), form_(form), outer_(outer), positionOnly_(positionOnly) {
         form.installEventFilter(this);
     }
-    void Retarget(const QRect& outer) { outer_ = outer; }
+    void Retarget(const QRect& outer, bool positionOnly) {
+        outer_ = outer;
+        positionOnly_ = positionOnly;
+    }
     bool Done() const { return done_; }
     void Cancel() {
         done_ = true;
@@ -77,7 +89,7 @@ protected:
                 const QMargins frame = FrameMargins(form_);
                 if (!frame.isNull()) {
                     done_ = true;
-                    PlaceClient(form_, outer_, frame);
+                    PlaceClient(form_, outer_, frame, positionOnly_);
                     Finish();
                 }
             }
@@ -101,6 +113,7 @@ private:
 
     TForm& form_;
     QRect outer_;
+    bool positionOnly_;
     bool done_ = false;
 };
 
@@ -110,6 +123,9 @@ FrameFix* PendingFix(TForm& form) {
     }
     return nullptr;
 }
+
+// Sets the restored outer rectangle, or with positionOnly only its place.
+void ApplyNormalOuterRect(TForm& form, const QRect& outer, bool positionOnly);
 
 } // namespace
 
@@ -139,8 +155,13 @@ std::string NthWord(int n, std::string_view text) {
 QMargins FrameMargins(const TForm& form) {
     const QRect frame = form.frameGeometry();
     const QRect client = form.geometry();
-    return QMargins(client.left() - frame.left(), client.top() - frame.top(),
-                    frame.right() - client.right(), frame.bottom() - client.bottom());
+    const QMargins margins(client.left() - frame.left(), client.top() - frame.top(),
+                           frame.right() - client.right(), frame.bottom() - client.bottom());
+    // Before the window manager has framed the window, xcb can report a
+    // frame smaller than the client: that is no frame known yet.
+    if (margins.left() < 0 || margins.top() < 0 || margins.right() < 0 || margins.bottom() < 0)
+        return QMargins();
+    return margins;
 }
 
 QRect NormalOuterRect(const TForm& form) {
@@ -151,21 +172,30 @@ QRect NormalOuterRect(const TForm& form) {
     return QRect(form.pos(), form.size().grownBy(frame));
 }
 
-void SetNormalOuterRect(TForm& form, const QRect& outer) {
+void SetNormalOuterRect(TForm& form, const QRect& outer) { ApplyNormalOuterRect(form, outer, false); }
+void SetNormalOuterPos(TForm& form, const QPoint& pos) {
+    ApplyNormalOuterRect(form, QRect(pos, form.size()), true);
+}
+
+namespace {
+
+void ApplyNormalOuterRect(TForm& form, const QRect& outer, bool positionOnly) {
     const Qt::WindowStates state = form.windowState();
     const bool restoreState = state & (Qt::WindowMaximized | Qt::WindowFullScreen);
     // Qt has no setter for the restored geometry: set it in the normal state.
     if (restoreState) form.setWindowState(state & ~(Qt::WindowMaximized | Qt::WindowFullScreen));
     const QMargins frame = FrameMargins(form);
-    PlaceClient(form, outer, frame);
+    PlaceClient(form, outer, frame, positionOnly);
     if (frame.isNull() && HasFrame(form) && !restoreState) {
         if (FrameFix* fix = PendingFix(form))
-            fix->Retarget(outer);
+            fix->Retarget(outer, positionOnly);
         else
-            new FrameFix(form, outer); // owned by the form, ends itself
+            new FrameFix(form, outer, positionOnly); // owned by the form, ends itself
     }
     if (restoreState) form.setWindowState(state);
 }
+
+} // namespace
 
 void CancelOuterRectFix(TForm& form) {
     if (FrameFix* fix = PendingFix(form)) fix->Cancel();
@@ -214,14 +244,20 @@ void ReadWindowPlacement(TForm& form, settings::TIniStore* store, std::string_vi
             rect = ReadFour(norm, rect);
         }
         if (found) {
-            if (form.BorderStyle() != TFormBorderStyle::bsSizeable) {
+            const bool sizeable = form.BorderStyle() == TFormBorderStyle::bsSizeable;
+            if (!sizeable) {
                 rect[2] = rect[0] + cur.width();
                 rect[3] = rect[1] + cur.height();
             }
             if (rect[2] > rect[0]) {
                 restoreToMaximized = (flags & wpfRestoreToMaximized) != 0;
-                const QRect outer(rect[0], rect[1], rect[2] - rect[0], std::max(1, rect[3] - rect[1]));
-                SetNormalOuterRect(form, ReachableRect(outer, screens ? screens() : SystemScreenAreas()));
+                // Without a stored rectangle the current one stays as it is;
+                // setting it again would only blur it by a frame not yet known.
+                if (!norm.empty()) {
+                    const QRect outer(rect[0], rect[1], rect[2] - rect[0], std::max(1, rect[3] - rect[1]));
+                    ApplyNormalOuterRect(form, ReachableRect(outer, screens ? screens() : SystemScreenAreas()),
+                                         !sizeable);
+                }
             }
         }
     }

@@ -60,6 +60,8 @@ QRect NormalOuterRect(const components::TForm& form);
 // known, the client size is corrected once the window manager reports it,
 // so the outer size does not grow by the frame on every run.
 void SetNormalOuterRect(components::TForm& form, const QRect& outer);
+// Moves the form's restored frame to pos, its size kept.
+void SetNormalOuterPos(components::TForm& form, const QPoint& pos);
 // Drops a correction still waiting for the frame.
 void CancelOuterRectFix(components::TForm& form);
 // outer itself when its title bar lies on one of the areas; otherwise its

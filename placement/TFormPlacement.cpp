@@ -160,8 +160,8 @@ void TFormPlacement::LoadPlacement() {
         restored_ = wasRestored;
         CancelOuterRectFix(form);
         form.setWindowState(oldState);
-        form.move(oldPos);
         form.resize(oldSize);
+        SetNormalOuterPos(form, oldPos);
         UpdateHook();
         throw;
     }
