@@ -15,7 +15,8 @@
 namespace host {
 
 SharedFile::SharedFile(std::string_view windowsPath) {
-    const int fd = posix::OpenWindowsPath(windowsPath, O_RDWR);
+    // No blocking on a pipe or device met in a walk; only plain files are kept.
+    const int fd = posix::OpenWindowsPath(windowsPath, O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) return;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !(st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH))) {
