@@ -57,6 +57,18 @@ std::wstring TempNameFor(const std::wstring& target) {
     return folder + L"." + name + suffix + L".tmp";
 }
 
+// The target as the folder stores its name: a file replaced under a name
+// written in another case keeps its own name, as on POSIX.
+std::wstring StoredName(const std::wstring& target) {
+    if (target.find_first_of(L"*?") != std::wstring::npos) return target;
+    WIN32_FIND_DATAW data{};
+    HANDLE find = ::FindFirstFileW(target.c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return target;
+    ::FindClose(find);
+    const std::size_t cut = target.find_last_of(L"\\/:");
+    return (cut == std::wstring::npos ? std::wstring() : target.substr(0, cut + 1)) + data.cFileName;
+}
+
 // Why a target cannot be replaced at all (a folder, a read-only file), or 0.
 DWORD RefusalFor(const std::wstring& target) {
     const DWORD attributes = AttributesOf(target);
@@ -96,8 +108,9 @@ DWORD WriteAll(HANDLE file, std::string_view bytes) {
     return 0;
 }
 
-DWORD WriteReplacing(const std::wstring& target, std::string_view bytes) {
-    if (target.empty()) return ERROR_INVALID_NAME;
+DWORD WriteReplacing(const std::wstring& given, std::string_view bytes) {
+    if (given.empty()) return ERROR_INVALID_NAME;
+    const std::wstring target = StoredName(given);
     if (const DWORD refused = RefusalFor(target)) return refused;
     const DWORD attributes = AttributesForNew(target);
     TempFile temp;
@@ -128,7 +141,7 @@ bool DirectoryExists(std::string_view path) {
 }
 
 bool CopyFileReplace(std::string_view from, std::string_view to) {
-    const std::wstring source = Wide(from), target = Wide(to);
+    const std::wstring source = Wide(from), target = StoredName(Wide(to));
     const DWORD sourceAttributes = AttributesOf(source);
     if (target.empty() || sourceAttributes == kNoAttributes || (sourceAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return false;

@@ -119,6 +119,17 @@ TEST(KeyStoreFile, ReadsTheOlderRegedit4FormInTheAnsiCodePage) {
     EXPECT_EQ(reg.ReadText("Expand"), "Диск");
 }
 
+TEST(KeyStoreFile, ValueNamesComeInTheOrderTheyWereFirstWritten) {
+    testenv::Sandbox box;
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKeyPath("ExecuteDorv", true));
+    for (const char* name : {"c", "a", "b"}) reg.WriteText(name, name);
+    reg.WriteText("a", "again");
+    std::vector<std::string> names = {"stale"};
+    reg.ListValueNames(names);
+    EXPECT_THAT(names, ElementsAre("c", "a", "b"));
+}
+
 TEST(KeyStoreFile, MissingStoreIsEmptyAndReadsCreateNothing) {
     testenv::Sandbox box;
     TRegistry reg;

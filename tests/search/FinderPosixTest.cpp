@@ -1,0 +1,37 @@
+// Enumeration over links of the POSIX backend: a link to a folder is a folder
+// (Wine follows it), and the root of a mapped drive yields "." and "..".
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "host/Finder.h"
+#include "host/HostTypes.h"
+#include "tests/support/Sandbox.h"
+
+namespace fs = std::filesystem;
+
+TEST(FinderLinks, LinkToAFolderIsEnumeratedAsAFolder) {
+    testenv::Sandbox box;
+    const fs::path e = box.MapDrive('E');
+    fs::create_directories(e / "dir");
+    testenv::WriteFile(e / "file.ini", "x");
+    fs::create_directory_symlink(e / "dir", e / "dirlink");
+
+    std::set<std::string> names;
+    for (host::Finder f("E:\\*.*", host::faDirectory); f.Found(); f.Next()) {
+        names.insert(f.Name());
+        SCOPED_TRACE(f.Name());
+        const bool folder = f.Name() == "dir" || f.Name() == "dirlink" || f.Name() == "." || f.Name() == "..";
+        EXPECT_EQ(f.IsDirectory(), folder);
+        EXPECT_EQ((f.Attributes() & host::faDirectory) != 0, folder);
+        EXPECT_EQ(f.Attributes() & (host::faHidden | host::faReadOnly), 0u);
+    }
+    EXPECT_EQ(names, (std::set<std::string>{".", "..", "dir", "dirlink", "file.ini"}));
+    // Without the directory bit requested, the link is passed over with the folder.
+    std::set<std::string> files;
+    for (host::Finder f("E:\\*", host::faHidden); f.Found(); f.Next()) files.insert(f.Name());
+    EXPECT_EQ(files, (std::set<std::string>{"file.ini"}));
+}
