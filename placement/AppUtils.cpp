@@ -87,10 +87,18 @@ protected:
         case QEvent::WindowActivate:
             if (form_.isVisible()) {
                 const QMargins frame = FrameMargins(form_);
-                if (!frame.isNull()) {
+                if (frame.isNull()) break;
+                const QRect now = form_.frameGeometry();
+                const bool placed = now.topLeft() == outer_.topLeft() &&
+                                    (positionOnly_ || now.size() == outer_.size());
+                // The window manager may still answer an earlier request:
+                // place again a few times until the frame is where it belongs.
+                if (placed || attempts_ == kAttempts) {
                     done_ = true;
-                    PlaceClient(form_, outer_, frame, positionOnly_);
                     Finish();
+                } else {
+                    ++attempts_;
+                    PlaceClient(form_, outer_, frame, positionOnly_);
                 }
             }
             break;
@@ -115,6 +123,8 @@ private:
     QRect outer_;
     bool positionOnly_;
     bool done_ = false;
+    static constexpr int kAttempts = 3;
+    int attempts_ = 0;
 };
 
 FrameFix* PendingFix(TForm& form) {
@@ -289,7 +299,6 @@ void ReadWindowPlacement(TForm& form, settings::TIniStore* store, std::string_vi
 
 void WriteWindowPlacement(TForm& form, settings::TIniStore* store, std::string_view section) {
     if (!store) return;
-    (void)form.winId();
     const QRect normal = NormalOuterRect(form);
     const Qt::WindowStates state = form.windowState();
     int show = swShowNormal;

@@ -33,7 +33,7 @@ const QSize kDesignSize(300, 200);
 // Lets the window system answer; a real one (xcb under a window manager)
 // frames the window asynchronously.
 void Settle() {
-    const int ms = QGuiApplication::platformName() == QStringLiteral("offscreen") ? 0 : 300;
+    const int ms = QGuiApplication::platformName() == QStringLiteral("offscreen") ? 0 : 500;
     QElapsedTimer timer;
     timer.start();
     do {
