@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <exception>
 #include <functional>

@@ -6,7 +6,10 @@
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    QApplication::setApplicationDisplayName(app::ApplicationTitle());
+    // The application title; the window system shows it for a main window
+    // whose caption is empty. (A display name would be appended to every
+    // window's caption, and the boxes' captions must stay as they are.)
+    QApplication::setApplicationName(app::ApplicationTitle());
 
     app::TfExecute fExecute(app::TfExecuteEnv::FromSystem(QApplication::arguments()));
     app::TAboutBox aboutBox(&fExecute);
