@@ -495,6 +495,8 @@ def red(pixels):
 
 def check_screen(x, launcher, shot_path):
     gx, gy, _, _ = launcher.geometry()
+    # The pointer out of the way, so no tooltip covers the list.
+    x.run("xdotool", "mousemove", "0", "0")
 
     def filled_rows():
         shot = x.screenshot(shot_path)
