@@ -274,6 +274,18 @@ void TfExecute::BuildDesign() {
     PathTxt->setGeometry(8, 272, 289, 21);
     PathTxt->setText(u"C:\\TARVEN"_s);
 
+    // What a screen reader says for the controls without a caption, and Tab
+    // walking them as they are laid out: the list, the launch buttons row by
+    // row, the initialise button, then the folder line left to right.
+    for (QPushButton* button : {bbDorv, bbMaster, bbAlternatives, bbCar})
+        button->setAccessibleName(Hint(button));
+    sg1->setAccessibleName(u"Наборы данных каталога"_s);
+    PathTxt->setAccessibleName(u"Каталог установки DORV"_s);
+    sb1->setAccessibleName(u"Выбрать каталог установки"_s);
+    Image1->setAccessibleName(u"Программа установки DORV"_s);
+    QWidget* const order[] = {sg1, bbDorv, bbMaster, bbAlternatives, bbCar, sbInit, PathTxt, sb1};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
+
     sd1->SetDevices({components::TypesDisk::tdPhysical});
     sd1->SetMasks("tvdorvky.ini");
     sd1->SetSubFolders(true);
