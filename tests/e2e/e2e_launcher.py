@@ -314,6 +314,18 @@ class Launcher:
                                 stderr=subprocess.STDOUT)
         log.close()
         self.wid = wait_for(self._main_window, "the launcher's window to be mapped", timeout=60)
+        self.settle()
+
+    def settle(self):
+        """Waits until the window keeps its place and size for half a second:
+        the window manager reports its frame only after the window is mapped,
+        and a restored placement may be corrected once it has."""
+        seen = []
+
+        def steady():
+            seen.append(self.geometry())
+            return len(seen) >= 5 and len(set(seen[-5:])) == 1
+        wait_for(steady, "the window to keep its place and size", timeout=15, interval=0.1)
 
     def _main_window(self):
         require(self.proc.poll() is None,
