@@ -145,11 +145,14 @@ bool TForm::eventFilter(QObject* watched, QEvent* event) {
         auto* widget = static_cast<QWidget*>(watched);
         auto* key = static_cast<QKeyEvent*>(event);
         // An unaccepted key travels up to the parents and passes this filter
-        // again; the form sees it once.
-        const bool seen = event == lastPreviewed_ && key->timestamp() == lastPreviewedTime_;
-        if (!seen && widget->window() == this) {
+        // again; the form sees it once, at the first control that got it.
+        const bool propagated = event == lastPreviewed_ && key->timestamp() == lastPreviewedTime_ &&
+                                lastPreviewedAt_ && widget != lastPreviewedAt_ &&
+                                widget->isAncestorOf(lastPreviewedAt_.data());
+        if (!propagated && widget->window() == this) {
             lastPreviewed_ = event;
             lastPreviewedTime_ = key->timestamp();
+            lastPreviewedAt_ = widget;
             int code = VirtualKeyCode(key);
             OnKeyDown(this, code, key->modifiers());
         }

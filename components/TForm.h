@@ -5,6 +5,7 @@
 // window becomes visible, the close query, a key preview, and the form's
 // client and outer sizes, border style and border icons.
 
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 
@@ -83,6 +84,7 @@ private:
     unsigned borderIcons_ = biSystemMenu | biMinimize | biMaximize;
     const QEvent* lastPreviewed_ = nullptr;
     ulong lastPreviewedTime_ = 0;
+    QPointer<QWidget> lastPreviewedAt_;
 };
 
 } // namespace components

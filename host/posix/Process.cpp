@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -28,9 +29,11 @@ std::string ResolveProgram(const std::string& program) {
     std::size_t start = 0;
     for (;;) {
         const std::size_t end = path.find(':', start);
-        std::string folder = path.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (folder.empty()) folder = ".";
-        std::string candidate = folder + "/" + program;
+        const std::string_view folder =
+            std::string_view(path).substr(start, end == std::string::npos ? std::string::npos : end - start);
+        // An empty PATH entry means the working directory.
+        const std::string candidate =
+            (std::filesystem::path(folder.empty() ? std::string_view(".") : folder) / program).string();
         if (IsExecutableFile(candidate)) return candidate;
         if (end == std::string::npos) return {};
         start = end + 1;
