@@ -13,19 +13,29 @@ using namespace Qt::Literals::StringLiterals;
 namespace app {
 namespace {
 
+// A message box that centres itself on the screen once it knows its size
+// (it lays itself out for its text only when shown).
+class CentredBox final : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    void showEvent(QShowEvent* event) override {
+        QMessageBox::showEvent(event);
+        if (QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            move(frame.topLeft());
+        }
+    }
+};
+
 class QtDialogs final : public Dialogs {
 public:
     void Message(QWidget* owner, MsgKind kind, const QString& title, const QString& text) override {
-        QMessageBox box(kind == MsgKind::Error ? QMessageBox::Critical : QMessageBox::Information,
-                        title, text, QMessageBox::Ok, owner);
+        CentredBox box(kind == MsgKind::Error ? QMessageBox::Critical : QMessageBox::Information, title,
+                       text, QMessageBox::Ok, owner);
         box.button(QMessageBox::Ok)->setText(u"OK"_s);
-        box.adjustSize();
-        // Centred on the screen, not on the owner, as the system's boxes are.
-        if (QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen()) {
-            QRect frame = box.frameGeometry();
-            frame.moveCenter(screen->availableGeometry().center());
-            box.move(frame.topLeft());
-        }
         box.exec();
     }
 

@@ -1,0 +1,69 @@
+// The real dialogs behind the seam: what a person sees in a message box.
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QScreen>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include "app/Dialogs.h"
+#include "app/ErrorReport.h"
+#include "tests/support/Sandbox.h"
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+struct SeenBox {
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QStringList buttons;
+    bool centred = false;
+};
+
+// Reads the box that is open once the modal loop runs, then closes it with
+// its own button.
+void ReadNextBox(SeenBox& seen) {
+    QTimer::singleShot(0, [&seen] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        seen.title = box->windowTitle();
+        seen.text = box->text();
+        seen.icon = box->icon();
+        for (QAbstractButton* b : box->buttons()) seen.buttons.append(b->text());
+        const QPoint centre = box->frameGeometry().center();
+        const QPoint screen = QGuiApplication::primaryScreen()->availableGeometry().center();
+        seen.centred = (centre - screen).manhattanLength() <= 2;
+        box->buttons().constFirst()->click();
+    });
+}
+
+TEST(RealDialogs, BoxesHaveTheirTitleIconAndOneOkButton) {
+    testenv::Sandbox sandbox;
+    SeenBox error, info, report;
+    ReadNextBox(error);
+    app::ErrorBox(nullptr, u"Нет файла"_s);
+    ReadNextBox(info);
+    app::InfoBox(nullptr, u"Ok"_s);
+    ReadNextBox(report);
+    app::Guarded([] { throw std::runtime_error("Не могу записать в column1.txt"); });
+
+    EXPECT_EQ(error.title, u"Ошибка"_s);
+    EXPECT_EQ(error.icon, QMessageBox::Critical);
+    EXPECT_EQ(error.buttons, QStringList{u"OK"_s});
+    EXPECT_TRUE(error.centred);
+    EXPECT_EQ(info.title, u"Информация"_s);
+    EXPECT_EQ(info.icon, QMessageBox::Information);
+    EXPECT_EQ(info.text, u"Ok"_s);
+    EXPECT_EQ(info.buttons, QStringList{u"OK"_s});
+    EXPECT_EQ(report.title, u"Запуск Дорва"_s);
+    EXPECT_EQ(report.icon, QMessageBox::Critical);
+    EXPECT_EQ(report.text, u"Не могу записать в column1.txt."_s);
+    EXPECT_EQ(report.buttons, QStringList{u"OK"_s});
+}
+
+} // namespace
