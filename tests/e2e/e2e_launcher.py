@@ -518,7 +518,7 @@ def check_screen(x, launcher, shot_path):
 
     try:
         shot, _ = wait_for(filled_rows, "the restored list to be drawn", timeout=10, interval=0.3)
-    except Failure as e:
+    except (Failure, subprocess.TimeoutExpired) as e:
         failures.append(str(e))
         print("FAIL: " + str(e), flush=True)
         shot = x.screenshot(shot_path)
@@ -653,7 +653,7 @@ def main():
         for name, data in saved.items():
             expect(read_bytes(os.path.join(world.work, name)) == data, f"a run without changes rewrote {name} differently")
         expect(len(world.wine_calls()) == 1, "the second run started a program")
-    except Failure as e:
+    except (Failure, subprocess.TimeoutExpired) as e:
         failures.append(str(e))
         print("FAIL: " + str(e), flush=True)
         if x is not None and args.keep:
