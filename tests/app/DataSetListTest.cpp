@@ -4,6 +4,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <chrono>
+#include <thread>
 
 #include "app/Text.h"
 #include "components/TSearcDir.h"
@@ -239,17 +241,26 @@ TEST_F(ActivationTest, DeleteRowClearsItsCellsAndOneMark) {
     EXPECT_EQ(w->sg1->SelectedRows(), QStringList{u",1"_s});
 }
 
-// Enough folders that the search pumps messages several times.
-void ManyFolders(const fs::path& root) {
-    for (int i = 0; i < 120; ++i) fs::create_directories(root / ("dir" + std::to_string(i)));
+// Folders on a slow disc: each entry takes a millisecond, so the search lets
+// the window process its messages many times, however fast the walk itself.
+// Returns the count of entries walked so far.
+std::shared_ptr<int> SlowDisc(app::TfExecute& w, const fs::path& root) {
+    for (int i = 0; i < 40; ++i) fs::create_directories(root / ("dir" + std::to_string(i)));
+    auto entries = std::make_shared<int>(0);
+    w.sd1->SetonEachIteration([&w, entries](components::TSearcDir& sender, bool& stop) {
+        ++*entries;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        w.sd1EachIteration(sender, stop);
+    });
+    return entries;
 }
 
 TEST_F(DataSetListTest, SecondPressDuringAFillIsIgnored) {
     const fs::path e = sandbox.MapDrive('E');
-    ManyFolders(e);
     testenv::WriteFile(e / "EUROPE" / "TVDORVKY.INI", "e");
     WriteDrives("2", {"E:", "E:\\EUROPE"});
     auto w = MakeWindow();
+    SlowDisc(*w, e);
     bool pressedDuringFill = false;
     QTimer::singleShot(0, w.get(), [&] {
         pressedDuringFill = w->Filling();
@@ -266,10 +277,11 @@ TEST_F(DataSetListTest, SecondPressDuringAFillIsIgnored) {
 
 TEST_F(DataSetListTest, ClosingDuringAFillStopsItAndSavesTheGrid) {
     const fs::path e = sandbox.MapDrive('E');
-    ManyFolders(e);
     testenv::WriteFile(e / "EUROPE" / "TVDORVKY.INI", "e");
     WriteDrives("2", {"E:\\EUROPE", "E:"});
     auto w = MakeWindow();
+    const auto entries = SlowDisc(*w, e);
+    int entriesAtClose = 0;
     w->show();
     // Closed while the second drive is searched, once the first row is in.
     bool closedDuringFill = false;
@@ -278,11 +290,13 @@ TEST_F(DataSetListTest, ClosingDuringAFillStopsItAndSavesTheGrid) {
     QObject::connect(&poll, &QTimer::timeout, w.get(), [&] {
         if (closedDuringFill || !w->Filling() || Cell(*w, 0, 0).empty()) return;
         closedDuringFill = true;
+        entriesAtClose = *entries;
         w->close();
     });
     poll.start();
     w->sbInit->click();
     ASSERT_TRUE(closedDuringFill);
+    EXPECT_LE(*entries - entriesAtClose, 2) << "the search stops at the next entry";
     EXPECT_FALSE(w->isVisible());
     EXPECT_EQ(OkCount(), 0u) << "no message over a closed window";
     // The close saved the grid as it stood; the fill changed nothing after.
