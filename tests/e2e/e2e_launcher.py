@@ -309,7 +309,6 @@ class Launcher:
     def __init__(self, procs, x, world, path, run):
         self.x, self.world = x, world
         log = open(os.path.join(world.root, f"launcher-{run}.log"), "wb")
-        self.log_path = log.name
         self.proc = procs.start([path], cwd=world.work, env=x.env, stdout=log,
                                 stderr=subprocess.STDOUT)
         log.close()
@@ -354,14 +353,14 @@ class Launcher:
         _, _, w, h = self.geometry()
         gx, gy = round(GRID[0] * w / CLIENT_W), round(GRID[1] * h / CLIENT_H)
         gw, gh = round(GRID[2] * w / CLIENT_W), round(GRID[3] * h / CLIENT_H)
-        col0 = max(int(gw * 0.25 - 3) + 1, 40) + 1
-        col1 = gw - col0 + 1 - 6 + 1
-        row_h = int(gh / ROWS - round(10 / ROWS) - 1) + 1
-        frame = 2
-        left = gx + frame + (0 if col == 0 else col0)
+        col0 = max(int(gw * 0.25 - 3) + 1, 40)
+        col1 = gw - col0 - 6
+        row_h = int(gh / ROWS - round(10 / ROWS) - 1)
+        frame, line = 2, 1
+        left = gx + frame + (0 if col == 0 else col0 + line)
         width = col0 if col == 0 else col1
-        top = gy + frame + row * row_h
-        return left, top, width - 1, row_h - 1
+        top = gy + frame + row * (row_h + line)
+        return left, top, width, row_h
 
     def click_cell(self, col, row, repeat=1):
         left, top, width, height = self.cell_rect(col, row)
@@ -397,13 +396,9 @@ class Launcher:
             raise Failure("the launcher did not end within 20 s of Alt+F4")
         return self.proc.returncode
 
-    def log_tail(self):
-        data = read_bytes(self.log_path) or b""
-        return data.decode("utf-8", "replace")[-2000:]
-
 
 def caption_is(caption, name):
-    # Qt puts the application's name after a window's own title on X.
+    # With a display name set, Qt puts it after a window's own title on X.
     return caption == name or caption == f"{name} \u2014 {APP_TITLE}"
 
 
