@@ -185,7 +185,15 @@ TfExecute::TfExecute(TfExecuteEnv env, QWidget* parent)
     Guarded([this] { FormCreate(this); });
 }
 
-TfExecute::~TfExecute() = default;
+TfExecute::~TfExecute() {
+    // The controls outlive this part of the window while the base class
+    // frees them; nothing they signal may reach the handlers any more.
+    OnClose = nullptr;
+    OnKeyDown = nullptr;
+    OnResize = nullptr;
+    if (auto* image = dynamic_cast<TImage*>(Image1)) image->OnDblClick = nullptr;
+    for (QObject* child : findChildren<QObject*>()) QObject::disconnect(child, nullptr, this, nullptr);
+}
 
 void TfExecute::BuildDesign() {
     setObjectName(u"fExecute"_s);
