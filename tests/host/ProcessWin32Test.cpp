@@ -1,0 +1,62 @@
+// Program start on Windows: the exact path is the program, so a folder with
+// blanks cannot make the system start another file.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "host/Process.h"
+#include "tests/support/Sandbox.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The probe program is built beside this test program.
+fs::path Probe() {
+    std::wstring self(32768, L'\0');
+    self.resize(::GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));
+    return fs::path(self).parent_path() / "start_probe.exe";
+}
+
+std::string WaitForRecord(const fs::path& file) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (fs::exists(file)) return testenv::ReadFile(file);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return "(not started)";
+}
+
+} // namespace
+
+TEST(ProcessWin32, StartsTheExactPathNotAProgramItsBlanksWouldName) {
+    testenv::Sandbox box;
+    ASSERT_TRUE(fs::exists(Probe())) << Probe();
+    // Unquoted, "...\Trap Dir\app.exe" would first be tried as "...\Trap.exe".
+    fs::copy_file(Probe(), box.WorkDir() / "Trap.exe");
+    fs::create_directories(box.WorkDir() / "Trap Dir");
+    fs::copy_file(Probe(), box.WorkDir() / "Trap Dir" / "app.exe");
+    const std::string program = (box.WorkDir() / "Trap Dir" / "app.exe").string();
+
+    ASSERT_TRUE(host::StartProgram(program));
+    const std::string record = WaitForRecord(box.WorkDir() / "started.txt");
+    EXPECT_EQ(record, program + "\n\"" + program + "\"\n");
+}
+
+TEST(ProcessWin32, StartFailuresAreReported) {
+    testenv::Sandbox box;
+    testenv::WriteFile(box.WorkDir() / "text.exe", "not a program\r\n");
+    fs::create_directories(box.WorkDir() / "folder.exe");
+    EXPECT_FALSE(host::StartProgram(""));
+    EXPECT_FALSE(host::StartProgram((box.WorkDir() / "missing.exe").string()));
+    EXPECT_FALSE(host::StartProgram((box.WorkDir() / "folder.exe").string()));
+    EXPECT_FALSE(host::StartProgram((box.WorkDir() / "text.exe").string()));
+    EXPECT_FALSE(host::StartProgram("C:\\no such folder\\dorvwin.exe"));
+    EXPECT_FALSE(fs::exists(box.WorkDir() / "started.txt"));
+}
