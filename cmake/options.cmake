@@ -50,6 +50,11 @@ function(dorv_add_gtest name)
     add_test(NAME ${name} COMMAND ${name})
   endif()
   set_tests_properties(${name} PROPERTIES LABELS "${T_LABEL}" TIMEOUT ${T_TIMEOUT})
+  if(CMAKE_CROSSCOMPILING)
+    # One prefix serves the run: its Windows directory and drives are shared,
+    # and each test's sandbox cleans them, so the Wine tests run one at a time.
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK wine-prefix)
+  endif()
   if(T_LABEL STREQUAL "gui")
     set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT QT_QPA_PLATFORM=offscreen)
   endif()
