@@ -23,12 +23,15 @@
 #include "app/SysZel.h"
 #include "app/TAboutBox.h"
 #include "app/Text.h"
+#include "components/TResizer.h"
+#include "components/TSGLight.h"
 #include "components/TSearcDir.h"
 #include "components/TZelGrid.h"
 #include "host/Codec.h"
 #include "host/Files.h"
 #include "host/Paths.h"
 #include "host/Process.h"
+#include "placement/TFormPlacement.h"
 #include "settings/NumberRule.h"
 #include "settings/StringListFile.h"
 #include "settings/TIniFile.h"
@@ -180,8 +183,17 @@ TfExecute::TfExecute(TfExecuteEnv env, QWidget* parent)
     : TForm(parent), sd1(std::make_unique<components::TSearcDir>()), env_(std::move(env)) {
     RegisterPictures();
     BuildDesign();
-    // Placement store: TFormPlacement takes over OnShow, OnCloseQuery and
-    // OnDestroy here, before the creation handler runs.
+    // The placement store takes over OnShow, OnCloseQuery and OnDestroy
+    // before the creation handler runs.
+    FormPlacement1 = new placement::TFormPlacement(this);
+    FormPlacement1->setObjectName(u"FormPlacement1"_s);
+    FormPlacement1->SetIniFileName("ExecuteDorv");
+    FormPlacement1->SetIniSection("MainForm");
+    FormPlacement1->SetOptions(placement::fpPosition | placement::fpActiveControl);
+    FormPlacement1->SetUseRegistry(true);
+    FormPlacement1->SetErrorReport(
+        [](const std::exception& e) { DefaultErrorReport(QString::fromUtf8(e.what())); });
+    FormPlacement1->Loaded();
     Guarded([this] { FormCreate(this); });
 }
 
@@ -303,7 +315,22 @@ void TfExecute::BuildDesign() {
         [this](components::TSearcDir& sender, bool& stop) { sd1EachIteration(sender, stop); });
     sd1->SetMessagePump([] { QCoreApplication::processEvents(); });
 
-    // Resizer1 (the rescaler) and SGLight1 (the font store) are made here.
+    Resizer1 = new components::TResizer(this);
+    Resizer1->setObjectName(u"Resizer1"_s);
+    Resizer1->SetDesignScreenWidth(768);
+    Resizer1->SetDesignScreenHeight(1024);
+    Resizer1->SetDesignClientWidth(338);
+    Resizer1->SetDesignClientHeight(310);
+    Resizer1->SetResizeForm(false);
+    Resizer1->SetActive(true);
+
+    // No owner control: the store keeps the window's own font.
+    SGLight1 = new components::TSGLight(this);
+    SGLight1->setObjectName(u"SGLight1"_s);
+    SGLight1->SetIniFile("ExecuteDorv");
+    SGLight1->SetIniSection("Font");
+    SGLight1->SetOptions({components::TSGLightOption::sgFont});
+    SGLight1->SetActive(true);
 
     connect(sg1, &components::TZelGrid::Click, this, [this] { Guarded([this] { sg1Click(sg1); }); });
     connect(sg1, &components::TZelGrid::DblClick, this,
@@ -408,8 +435,8 @@ void TfExecute::FormCreate(QObject*) {
         // The marks stay as they were.
     }
 
-    // Resizer1->ResizeControls(this) records and fits the controls, then
-    // SGLight1->Restore() applies the stored window font.
+    Resizer1->ResizeControls(this);
+    SGLight1->Restore();
 
     if (reg.ValuePresent("DorvDisk")) ActiveDisk_ = reg.ReadText("DorvDisk");
     reg.CloseKey();
@@ -432,7 +459,7 @@ void TfExecute::FormClose(QObject*, components::TCloseAction&) {
     settings::SaveStringList(kColumn2File, column2);
     settings::SaveStringList(kSelectedFile, marks);
 
-    // SGLight1->Save() stores the window font here.
+    SGLight1->Save();
 
     settings::TRegistry reg;
     reg.OpenKeyPath(kRegKey, true);
@@ -481,7 +508,7 @@ void TfExecute::FormKeyDown(QObject*, int& Key, Qt::KeyboardModifiers Shift) {
 }
 
 void TfExecute::FormResize(QObject*) {
-    // Resizer1->ResizeControls(this) keeps the controls in proportion here.
+    Resizer1->ResizeControls(this);
 
     const GridLayout g = ComputeGridLayout(sg1->width(), sg1->height(), sg1->RowCount());
     sg1->SetColWidths(0, g.col0);

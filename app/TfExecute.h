@@ -21,7 +21,13 @@ class QToolButton;
 namespace components {
 class TZelGrid;
 class TSearcDir;
+class TResizer;
+class TSGLight;
 } // namespace components
+
+namespace placement {
+class TFormPlacement;
+}
 
 namespace app {
 
@@ -76,6 +82,9 @@ public:
     QAction* NSelect = nullptr;
     QAction* NDeleteRow = nullptr;
     std::unique_ptr<components::TSearcDir> sd1;
+    components::TResizer* Resizer1 = nullptr;
+    components::TSGLight* SGLight1 = nullptr;
+    placement::TFormPlacement* FormPlacement1 = nullptr;
 
     // Window state.
     const std::string& ActiveDisk() const { return ActiveDisk_; }

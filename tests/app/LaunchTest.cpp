@@ -169,9 +169,14 @@ TEST_F(LaunchTest, GridLayoutFollowsTheFormula) {
     EXPECT_EQ(w->sg1->ColWidths(1), 115);
     EXPECT_EQ(w->sg1->RowHeights(3), 61);
     EXPECT_EQ(w->sb1->height(), w->PathTxt->height());
-    w->sg1->resize(120, 257);
-    w->resize(400, 320);
-    EXPECT_EQ(w->sg1->ColWidths(1), 74);
+    // A larger window: the rescaler widens the grid first, then its columns
+    // and rows are laid out for the grid's new size.
+    w->resize(400, 300);
+    EXPECT_EQ(w->sg1->size(), QSize(191, 249));
+    const app::GridLayout wide = app::ComputeGridLayout(191, 249, 4);
+    EXPECT_EQ(w->sg1->ColWidths(0), wide.col0);
+    EXPECT_EQ(w->sg1->ColWidths(1), wide.col1);
+    EXPECT_EQ(w->sg1->RowHeights(3), wide.rowHeight);
 }
 
 TEST_F(LaunchTest, AboutBoxLayout) {
