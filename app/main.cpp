@@ -10,6 +10,8 @@ int main(int argc, char** argv) {
     // whose caption is empty. (A display name would be appended to every
     // window's caption, and the boxes' captions must stay as they are.)
     QApplication::setApplicationName(app::ApplicationTitle());
+    // Desktops tie the window to its menu entry and icon through this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("dorv-launcher"));
 
     app::TfExecute fExecute(app::TfExecuteEnv::FromSystem(QApplication::arguments()));
     app::TAboutBox aboutBox(&fExecute);
