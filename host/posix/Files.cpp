@@ -15,6 +15,7 @@
 
 #include "host/HostTypes.h"
 #include "host/Paths.h"
+#include "host/posix/ReplaceFile.h"
 
 namespace fs = std::filesystem;
 
@@ -226,9 +227,13 @@ std::optional<std::string> ReadWholeFile(std::string_view path) {
     }
 }
 
+int posix::ReplaceHostFile(const fs::path& target, std::string_view bytes) {
+    return ReplaceFile(target, [&](int fd) { return WriteAll(fd, bytes); });
+}
+
 void WriteFileAtomic(std::string_view path, std::string_view bytes) {
     const fs::path host = ToHostPath(path);
-    if (const int err = ReplaceFile(host, [&](int fd) { return WriteAll(fd, bytes); }))
+    if (const int err = posix::ReplaceHostFile(host, bytes))
         throw HostError("cannot write " + std::string(path) + " (" + host.string() +
                         "): " + std::strerror(err));
 }

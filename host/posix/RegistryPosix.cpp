@@ -16,6 +16,7 @@
 
 #include "host/HostTypes.h"
 #include "host/posix/RegFile.h"
+#include "host/posix/ReplaceFile.h"
 
 namespace fs = std::filesystem;
 
@@ -109,43 +110,16 @@ void RemoveStaleTemps(const fs::path& folder) {
     }
 }
 
-int WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return 0;
-}
-
-// A new file beside the store, flushed, then renamed over it: a writer killed
-// at any moment leaves the old store or the new one.
+// A writer killed at any moment leaves the old store or the new one.
 void ReplaceAtomically(fs::path file, std::string_view bytes) {
     std::error_code ec;
     if (fs::is_symlink(file, ec)) {
         // A store kept elsewhere through a link stays there; the link stays a link.
         if (fs::path real = fs::canonical(file, ec); !ec) file = std::move(real);
     }
-    const fs::path folder = file.parent_path();
-    RemoveStaleTemps(folder);
-    std::string temp = (folder / (kTempPrefix + "XXXXXX")).string();
-    Fd fd(::mkostemp(temp.data(), O_CLOEXEC));
-    if (!fd) throw HostError("Не могу записать " + file.string() + ": " + Errno(errno));
-    int err = WriteAll(fd.Get(), bytes);
-    struct stat old {};
-    if (!err && ::stat(file.c_str(), &old) == 0 && ::fchmod(fd.Get(), old.st_mode & 07777) != 0) err = errno;
-    if (!err && ::fsync(fd.Get()) != 0) err = errno;
-    if (fd.Close() != 0 && !err) err = errno;
-    if (!err && ::rename(temp.c_str(), file.c_str()) != 0) err = errno;
-    if (err) {
-        ::unlink(temp.c_str());
+    RemoveStaleTemps(file.parent_path());
+    if (const int err = posix::ReplaceHostFile(file, bytes))
         throw HostError("Не могу записать " + file.string() + ": " + Errno(err));
-    }
-    Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir) ::fsync(dir.Get());
 }
 
 // Under the lock: read afresh, change, write back. A store that cannot be

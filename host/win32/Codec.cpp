@@ -14,7 +14,6 @@ namespace host {
 namespace {
 
 constexpr UINT kCodePage = 1251;
-constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
 // The byte for a wide character, or nothing when the code page has none
 // (no best-fit guess: "Ω" is not "?" and "ä" is not "a").
@@ -105,18 +104,6 @@ std::string UpperAnsi(std::string_view text) {
         if (auto it = t.byteOf.find(c); it != t.byteOf.end()) c = t.wide[t.upper[it->second]];
     }
     return win32::WideToUtf8(*wide);
-}
-
-std::string DecodeStoredText(std::string_view bytes) {
-    if (bytes.starts_with(kBom)) return std::string(bytes.substr(kBom.size()));
-    return Cp1251ToUtf8(bytes);
-}
-
-std::string EncodeStoredText(std::string_view text) {
-    // Code page text that begins with the mark's three bytes would be read
-    // back as UTF-8, so such a text is stored as UTF-8 too.
-    if (auto cp = Utf8ToCp1251(text); cp && !cp->starts_with(kBom)) return *std::move(cp);
-    return std::string(kBom) + std::string(text);
 }
 
 } // namespace host
