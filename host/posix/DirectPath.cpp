@@ -22,6 +22,13 @@ std::string DirectHostPath(std::string_view windowsPath) {
     } else if (rest.empty() || rest[0] == '\\' || rest[0] == '/' || (rest.size() >= 2 && rest[1] == ':')) {
         return {};
     }
+    // Windows takes ".." off the text; the host would go to the parent of
+    // a link's target, or off the drive altogether: ToHostPath's business.
+    for (std::string_view parts = rest; !parts.empty();) {
+        const std::size_t cut = parts.find_first_of("\\/");
+        if (parts.substr(0, cut) == "..") return {};
+        parts.remove_prefix(cut == std::string_view::npos ? parts.size() : cut + 1);
+    }
     out.reserve(out.size() + rest.size());
     for (char c : rest) out += c == '\\' ? '/' : c;
     return out;

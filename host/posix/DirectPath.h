@@ -12,7 +12,7 @@
 namespace host::posix {
 
 // Empty when the path has a form this shortcut does not cover (no drive
-// letter but a leading "\", a bare "X:").
+// letter but a leading "\", a bare "X:", a ".." component).
 std::string DirectHostPath(std::string_view windowsPath);
 
 // Opens the folder or file a Windows path names with open(2) flags; the

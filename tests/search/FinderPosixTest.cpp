@@ -35,3 +35,21 @@ TEST(FinderLinks, LinkToAFolderIsEnumeratedAsAFolder) {
     for (host::Finder f("E:\\*", host::faHidden); f.Found(); f.Next()) files.insert(f.Name());
     EXPECT_EQ(files, (std::set<std::string>{"file.ini"}));
 }
+
+TEST(FinderLinks, DotDotStaysOnTheDriveAsWindowsReadsIt) {
+    testenv::Sandbox box;
+    const fs::path e = box.MapDrive('E');
+    testenv::WriteFile(e / "root.ini", "x");
+    fs::create_directories(box.Root() / "elsewhere");
+    testenv::WriteFile(box.Root() / "elsewhere" / "away.ini", "x");
+    fs::create_directory_symlink(box.Root() / "elsewhere", e / "link");
+
+    // Windows takes ".." off the text: "E:\..\" is the drive's root and
+    // "E:\link\..\" is too, never the parent of the link's target.
+    for (const char* pattern : {"E:\\..\\*.ini", "E:\\link\\..\\*.ini"}) {
+        SCOPED_TRACE(pattern);
+        std::set<std::string> names;
+        for (host::Finder f(pattern, host::faAnyFile); f.Found(); f.Next()) names.insert(f.Name());
+        EXPECT_EQ(names, (std::set<std::string>{"root.ini"}));
+    }
+}
