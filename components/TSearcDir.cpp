@@ -328,14 +328,13 @@ void TSearcDir::DoEachResetError() {
     handler(*this, badFile);
 }
 
-const std::vector<std::string>& TSearcDir::Needles() {
+const std::vector<std::optional<std::string>>& TSearcDir::Needles() {
     if (needleSource_ != checkForStrings_) {
         needleSource_ = checkForStrings_;
         needles_.clear();
         for (const std::string& line : checkForStrings_) {
-            // A string code page 1251 cannot hold matches nothing: kept empty.
-            std::string bytes = host::Utf8ToCp1251(line).value_or(std::string{});
-            bytes.resize(std::min({bytes.size(), bytes.find('\0'), kMaxNeedle}));
+            std::optional<std::string> bytes = host::Utf8ToCp1251(line);
+            if (bytes) bytes->resize(std::min({bytes->size(), bytes->find('\0'), kMaxNeedle}));
             needles_.push_back(std::move(bytes));
         }
     }
@@ -343,9 +342,9 @@ const std::vector<std::string>& TSearcDir::Needles() {
 }
 
 int TSearcDir::CheckFileContents(const std::string& fileName) {
-    const std::vector<std::string>& needles = Needles();
-    for (const std::string& needle : needles) {
-        if (needle.empty()) continue;
+    const std::vector<std::optional<std::string>>& needles = Needles();
+    for (const std::optional<std::string>& needle : needles) {
+        if (needle && needle->empty()) continue;
         host::SharedFile file(fileName);
         if (!file.IsOpen()) {
             lastBadFile_ = fileName;
@@ -354,7 +353,10 @@ int TSearcDir::CheckFileContents(const std::string& fileName) {
         }
         const auto size = file.Size();
         if (!size) return 0;
-        switch (ScanFile(file, *size, needle, caseSensetive_)) {
+        // A string code page 1251 cannot hold is no empty string, but no file
+        // of code page 1251 bytes holds it.
+        if (!needle) continue;
+        switch (ScanFile(file, *size, *needle, caseSensetive_)) {
         case Scan::Match:
             return 1;
         case Scan::ReadFailed:

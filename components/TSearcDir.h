@@ -10,6 +10,7 @@
 #include <functional>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -100,7 +101,7 @@ private:
     void AfterEntry(Walk& walk);
     bool RunSearchFolder(const std::string& path, std::uint32_t attributes, const std::string& mask,
                          bool withSubFolders);
-    const std::vector<std::string>& Needles();
+    const std::vector<std::optional<std::string>>& Needles();
 
     setTd devices_;
     bool subFolders_ = false;
@@ -120,9 +121,10 @@ private:
     // stack holds a copy and unwinds without touching the object.
     std::shared_ptr<bool> alive_;
     Walk* running_ = nullptr;
-    // The check strings in code page 1251, kept while the list is unchanged.
+    // The check strings in code page 1251, kept while the list is unchanged;
+    // nothing for one that code page 1251 cannot hold.
     std::vector<std::string> needleSource_;
-    std::vector<std::string> needles_;
+    std::vector<std::optional<std::string>> needles_;
 };
 
 } // namespace components

@@ -105,6 +105,13 @@ TEST_F(ContentCheckTest, SearchReportsFilesItCannotOpenAndListsTheRest) {
     EXPECT_EQ(sd.FoundFiles(), (Files{"E:\\sub\\yes.txt"}));
     EXPECT_EQ(badFiles, (Files{"E:\\sub\\ro.txt"}));
 
+    // A string code page 1251 cannot hold matches nothing, yet it is not an
+    // empty string: the file is opened for it, so the failure is reported.
+    badFiles.clear();
+    sd.SetCheckForStrings({"\xE4\xB8\xAD"});
+    EXPECT_EQ(sd.Search(), 0);
+    EXPECT_EQ(badFiles, (Files{"E:\\sub\\ro.txt"}));
+
     // No usable check string: nothing is listed, nothing is reported.
     badFiles.clear();
     sd.CheckForStrings() = {""};
