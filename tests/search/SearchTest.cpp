@@ -123,6 +123,36 @@ TEST_F(SearchTest, StopAnswerEndsAfterAtMostOneMoreFileWithoutFurtherEvents) {
     EXPECT_EQ(sd.Search(), 10);
 }
 
+TEST_F(SearchTest, ValuesAHandlerChangesTakeEffectAtTheirNextUse) {
+    File("one/k.ini");
+    File("two/k.ini");
+    File("two/deep/k.ini");
+    // Drives and SubFolders are read for each mask, Masks once per search.
+    sd.SetonEachIteration([this](TSearcDir& sender, bool&) {
+        sender.SetDrives("E:\\two");
+        sender.SetSubFolders(false);
+        sender.SetMasks("nothing");
+    });
+    sd.SetDrives("E:\\one");
+    sd.SetSubFolders(true);
+    sd.SetMasks("k.ini;K.INI");
+    EXPECT_EQ(sd.Search(), 2);
+    EXPECT_EQ(sd.FoundFiles(), (Files{"E:\\one\\k.ini", "E:\\two\\k.ini"}));
+
+    // CheckContents is read for each file: turned on after the first one,
+    // the check (which no file passes) keeps every later file out.
+    File("a.ini");
+    File("b.ini");
+    File("c.ini");
+    sd.SetonEachIteration([](TSearcDir& sender, bool&) { sender.SetCheckContents(true); });
+    sd.SetDrives("E:");
+    sd.SetSubFolders(false);
+    sd.SetMasks("?.ini");
+    sd.SetCheckContents(false);
+    sd.SetCheckForStrings({"needle"});
+    EXPECT_EQ(sd.Search(), 1);
+}
+
 TEST_F(SearchTest, NestedSearchIsRefusedAndLeavesTheResultAlone) {
     File("a/k.ini");
     File("k.ini");
