@@ -106,10 +106,11 @@ TEST_F(ContentCheckTest, SearchReportsFilesItCannotOpenAndListsTheRest) {
     EXPECT_EQ(badFiles, (Files{"E:\\sub\\ro.txt"}));
 
     // A string code page 1251 cannot hold matches nothing, yet it is not an
-    // empty string: the file is opened for it, so the failure is reported.
+    // empty string: the file is opened for it, so the failure is reported,
+    // once: the check ends at the first failure to open.
     badFiles.clear();
-    sd.SetCheckForStrings({"\xE4\xB8\xAD"});
-    EXPECT_EQ(sd.Search(), 0);
+    sd.SetCheckForStrings({"\xE4\xB8\xAD", "needle"});
+    EXPECT_EQ(sd.Search(), 1);
     EXPECT_EQ(badFiles, (Files{"E:\\sub\\ro.txt"}));
 
     // No usable check string: nothing is listed, nothing is reported.
