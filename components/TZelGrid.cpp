@@ -292,6 +292,12 @@ void TZelGrid::mousePressEvent(QMouseEvent* event) {
 }
 
 void TZelGrid::mouseMoveEvent(QMouseEvent* event) {
+    // A drag begun outside the cells selects nothing, as in a classic grid;
+    // the base view would move the current cell with no Click to follow.
+    if (event->buttons().testFlag(Qt::LeftButton) && !pressedOnCell_) {
+        event->accept();
+        return;
+    }
     const MouseScope scope(inMouse_);
     QTableWidget::mouseMoveEvent(event);
 }

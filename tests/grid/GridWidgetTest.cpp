@@ -288,3 +288,39 @@ TEST(ZelGrid, PopupMenuAndHint) {
     QContextMenuEvent again(QContextMenuEvent::Mouse, QPoint(5, 5), grid.viewport()->mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(grid.viewport(), &again);
 }
+
+TEST(ZelGrid, DragMovesTheCurrentCellOnlyFromACell) {
+    testenv::Sandbox box;
+    TZelGrid grid;
+    grid.SetColCount(2);
+    grid.SetRowCount(3);
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 2; ++c) grid.SetCells(c, r, QStringLiteral("x"));
+    grid.resize(300, 200);
+    grid.show();
+    QApplication::processEvents();
+    QSignalSpy clicks(&grid, &TZelGrid::Click);
+
+    // Pressed on a cell and released on another: one event, for the cell
+    // the drag ended on.
+    QTest::mousePress(grid.viewport(), Qt::LeftButton, {}, CellCentre(grid, 0, 0));
+    QTest::mouseMove(grid.viewport(), CellCentre(grid, 1, 2));
+    QTest::mouseRelease(grid.viewport(), Qt::LeftButton, {}, CellCentre(grid, 1, 2));
+    EXPECT_EQ(grid.Row(), 2);
+    EXPECT_EQ(grid.Col(), 1);
+    EXPECT_EQ(clicks.count(), 1);
+
+    // Pressed in the empty space beyond the cells: the current cell stays,
+    // so no cell becomes current without the event that goes with it.
+    grid.SetRow(0);
+    grid.SetCol(0);
+    clicks.clear();
+    const QPoint empty(grid.viewport()->width() - 3, grid.viewport()->height() - 3);
+    ASSERT_FALSE(grid.indexAt(empty).isValid());
+    QTest::mousePress(grid.viewport(), Qt::LeftButton, {}, empty);
+    QTest::mouseMove(grid.viewport(), CellCentre(grid, 1, 2));
+    QTest::mouseRelease(grid.viewport(), Qt::LeftButton, {}, CellCentre(grid, 1, 2));
+    EXPECT_EQ(grid.Row(), 0);
+    EXPECT_EQ(grid.Col(), 0);
+    EXPECT_EQ(clicks.count(), 0);
+}
