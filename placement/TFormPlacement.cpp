@@ -96,7 +96,9 @@ void TFormPlacement::Loaded() {
 void TFormPlacement::SetPreventResize(bool on) {
     if (on == preventResize_) return;
     preventResize_ = on;
-    if (form_) ApplyPreventResize();
+    // Before Loaded() the form's own maximise button is not yet remembered:
+    // taking it away now would make it look as if the form never had one.
+    if (form_ && loaded_) ApplyPreventResize();
 }
 
 std::string TFormPlacement::EffectiveIniFileName() const {

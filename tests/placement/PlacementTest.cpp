@@ -446,4 +446,17 @@ TEST_F(PlacementTest, PreventResizeFixesTheSizeAndDropsTheMaximiseButton) {
     EXPECT_EQ(form->size(), QSize(600, 500));
 }
 
+
+TEST_F(PlacementTest, PreventResizeSetBeforeLoadingGivesTheMaximiseButtonBackWhenCleared) {
+    auto form = MakeForm();
+    ASSERT_TRUE(form->BorderIcons() & components::biMaximize);
+    auto* placement = new TFormPlacement(form.get()); // owned by the form
+    placement->SetUseRegistry(true);
+    placement->SetPreventResize(true); // as set with the form's design
+    placement->Loaded();
+    EXPECT_FALSE(form->BorderIcons() & components::biMaximize);
+    placement->SetPreventResize(false);
+    EXPECT_TRUE(form->BorderIcons() & components::biMaximize);
+}
+
 } // namespace
