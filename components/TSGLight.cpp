@@ -44,6 +44,8 @@ void SetFontColor(QWidget* widget, TColor color) {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::WindowText, qcolor);
     palette.setColor(QPalette::Text, qcolor);
+    // Button captions are drawn in the window's font colour too.
+    palette.setColor(QPalette::ButtonText, qcolor);
     widget->setPalette(palette);
 }
 

@@ -6,8 +6,8 @@
 // Qt fonts carry no colour. The colour of a target font lives as a colour
 // code (TColor) in the dynamic property FontColorProperty of the widget that
 // owns the font (clWindowText when absent, the design value); Restore sets it
-// and applies it to the widget's palette (WindowText and Text, which its
-// children inherit), Save reads it back from the property.
+// and applies it to the widget's palette (WindowText, Text and ButtonText,
+// which its children inherit), Save reads it back from the property.
 
 #include <QObject>
 #include <QPointer>

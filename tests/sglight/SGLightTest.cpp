@@ -107,6 +107,7 @@ TEST(SGLight, SavedFontComesBack) {
     DesignFont(form);
     // The grid and the other controls take the window's font and colour.
     auto* child = new QLabel(&form);
+    auto* button = new QPushButton(&form);
     MakeStore(&form)->Restore();
     EXPECT_EQ(form.font().family(), QStringLiteral("Arial"));
     EXPECT_EQ(form.font().pointSize(), 10);
@@ -126,6 +127,7 @@ TEST(SGLight, SavedFontComesBack) {
     TSGLight* light = MakeStore(&form);
     light->Restore();
     EXPECT_EQ(child->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    EXPECT_EQ(button->palette().color(QPalette::ButtonText), QColor(255, 0, 0));
     form.setFont(pixels);
     light->Save();
     EXPECT_EQ(Value("\\ExecuteDorv\\Font", "FontColor"), "255");
