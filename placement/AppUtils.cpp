@@ -4,8 +4,10 @@
 #include <QGuiApplication>
 #include <QMetaObject>
 #include <QScreen>
+#include <QWidget>
 #include <algorithm>
 #include <array>
+#include <cstdint>
 
 #include "components/TForm.h"
 #include "settings/NumberRule.h"
@@ -247,13 +249,18 @@ void ReadWindowPlacement(TForm& form, settings::TIniStore* store, std::string_vi
         // counts as a stored placement.
         if (!readText(siMinMaxPos).empty()) found = true;
         const QRect cur = NormalOuterRect(form);
-        std::array<int, 4> rect = {cur.left(), cur.top(), cur.left() + cur.width(), cur.top() + cur.height()};
+        const std::array<int, 4> now = {cur.left(), cur.top(), cur.left() + cur.width(), cur.top() + cur.height()};
+        std::array<int, 4> stored = now;
         const std::string norm = readText(siNormPos);
         if (!norm.empty()) {
             found = true;
-            rect = ReadFour(norm, rect);
+            stored = ReadFour(norm, now);
         }
         if (found) {
+            // Any stored number is accepted: the edges are added and
+            // subtracted without overflow, and only then brought into the
+            // range a window can have (the screen check below moves it).
+            std::array<std::int64_t, 4> rect = {stored[0], stored[1], stored[2], stored[3]};
             const bool sizeable = form.BorderStyle() == TFormBorderStyle::bsSizeable;
             if (!sizeable) {
                 rect[2] = rect[0] + cur.width();
@@ -264,7 +271,11 @@ void ReadWindowPlacement(TForm& form, settings::TIniStore* store, std::string_vi
                 // Without a stored rectangle the current one stays as it is;
                 // setting it again would only blur it by a frame not yet known.
                 if (!norm.empty()) {
-                    const QRect outer(rect[0], rect[1], rect[2] - rect[0], std::max(1, rect[3] - rect[1]));
+                    const auto within = [](std::int64_t v) {
+                        return static_cast<int>(std::clamp<std::int64_t>(v, -QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
+                    };
+                    const QRect outer(within(rect[0]), within(rect[1]), within(rect[2] - rect[0]),
+                                      std::max(1, within(rect[3] - rect[1])));
                     ApplyNormalOuterRect(form, ReachableRect(outer, screens ? screens() : SystemScreenAreas()),
                                          !sizeable);
                 }

@@ -315,6 +315,37 @@ TEST_F(PlacementTest, OffScreenRectangleIsBroughtOntoThePrimaryScreen) {
     EXPECT_EQ(form->frameGeometry(), QRect(624, 468, 400, 300));
 }
 
+TEST_F(PlacementTest, ExtremeStoredNumbersStillOpenTheWindowOnTheScreen) {
+    // Edges as far apart as the numbers go: the size is clipped to the
+    // screen and the window moved onto it, as for any unreachable rectangle.
+    const QRect screen(0, 0, 1024, 768);
+    const struct {
+        const char* normPos;
+        components::TFormBorderStyle border;
+        QRect expected; // empty: the design size, moved into the far corner
+    } cases[] = {
+        {"-2147483648,0,2147483647,100", components::TFormBorderStyle::bsSizeable, QRect(0, 0, 1024, 100)},
+        {"0,-2147483648,500,2147483647", components::TFormBorderStyle::bsSizeable, QRect(0, 0, 500, 768)},
+        {"2147483647,2147483647,0,0", components::TFormBorderStyle::bsSingle, QRect()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.normPos);
+        Store("NormPos", c.normPos);
+        auto form = MakeForm();
+        form->SetBorderStyle(c.border);
+        TFormPlacement* placement = Attach(*form);
+        placement->SetScreenAreas([screen] { return std::vector<QRect>{screen}; });
+        form->show();
+        Settle();
+        const QSize design = Design(*form).size();
+        const QRect expected = c.expected.isNull()
+                                   ? QRect(QPoint(1024 - design.width(), 768 - design.height()), design)
+                                   : c.expected;
+        EXPECT_EQ(form->frameGeometry(), expected);
+    }
+    EXPECT_TRUE(errors.empty());
+}
+
 TEST_F(PlacementTest, StoresOnDestroyWhenNotClosedAndHandsHandlersBack) {
     int shown = 0, asked = 0, destroyed = 0;
     {
