@@ -219,7 +219,7 @@ QRect ReachableRect(const QRect& outer, const std::vector<QRect>& areas) {
     const int needWidth = std::min(outer.width(), kReachableWidth);
     for (const QRect& area : areas) {
         const QRect onScreen = area.intersected(title);
-        if (title.top() >= area.top() && onScreen.width() >= needWidth && !onScreen.isEmpty())
+        if (onScreen.height() == title.height() && onScreen.width() >= needWidth && !onScreen.isEmpty())
             return outer;
     }
     const QRect& primary = areas.front();

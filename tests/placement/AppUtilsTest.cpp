@@ -34,6 +34,9 @@ TEST(ReachableRectTest, OnlyAnUnreachableRectangleIsMovedIntoThePrimaryArea) {
     EXPECT_EQ(ReachableRect(QRect(100, -50, 400, 350), one), QRect(100, 0, 400, 350));
     // Only a sliver of the title bar showing is not reachable.
     EXPECT_EQ(ReachableRect(QRect(1020, 100, 400, 300), one), QRect(624, 100, 400, 300));
+    // Nor is a title bar that only begins at the screen's bottom edge.
+    EXPECT_EQ(ReachableRect(QRect(100, 760, 400, 300), one), QRect(100, 468, 400, 300));
+    EXPECT_EQ(ReachableRect(QRect(100, 744, 400, 300), one), QRect(100, 744, 400, 300));
 
     // A second screen to the right: a window on it stays there.
     const std::vector<QRect> two{QRect(0, 0, 1024, 768), QRect(1024, 0, 1280, 1024)};
