@@ -33,7 +33,9 @@ using TPlacementOptions = unsigned;
 class TFormPlacement;
 
 // Size limits of the form's window, in outer (frame included) pixels; 0
-// leaves a limit as the window system has it.
+// leaves a limit as the window system has it. Qt lets a program set no
+// maximised size or position, so MaxSize* and MaxPos* are kept but have no
+// effect; the track sizes are the window's minimum and maximum sizes.
 class TWinMinMaxInfo final {
 public:
     explicit TWinMinMaxInfo(TFormPlacement* owner = nullptr) : owner_(owner) {}
