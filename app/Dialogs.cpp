@@ -1,6 +1,7 @@
 #include "app/Dialogs.h"
 
 #include <QAbstractButton>
+#include <QCursor>
 #include <QDialog>
 #include <QFileDialog>
 #include <QFontDialog>
@@ -30,9 +31,27 @@ protected:
     }
 };
 
+// A dialog waits for the user, so it shows the ordinary pointer even when it
+// opens in the middle of a long operation that set the hourglass.
+class ArrowWhileOpen final {
+public:
+    ArrowWhileOpen() : covers_(QGuiApplication::overrideCursor() != nullptr) {
+        if (covers_) QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
+    }
+    ~ArrowWhileOpen() {
+        if (covers_) QGuiApplication::restoreOverrideCursor();
+    }
+    ArrowWhileOpen(const ArrowWhileOpen&) = delete;
+    ArrowWhileOpen& operator=(const ArrowWhileOpen&) = delete;
+
+private:
+    bool covers_;
+};
+
 class QtDialogs final : public Dialogs {
 public:
     void Message(QWidget* owner, MsgKind kind, const QString& title, const QString& text) override {
+        const ArrowWhileOpen arrow;
         CentredBox box(kind == MsgKind::Error ? QMessageBox::Critical : QMessageBox::Information, title,
                        text, QMessageBox::Ok, owner);
         box.button(QMessageBox::Ok)->setText(u"OK"_s);
@@ -40,6 +59,7 @@ public:
     }
 
     std::optional<std::filesystem::path> ChooseFolder(QWidget* owner, const QString& title) override {
+        const ArrowWhileOpen arrow;
         const QString folder = QFileDialog::getExistingDirectory(owner, title);
         if (folder.isEmpty()) return std::nullopt;
         return std::filesystem::path(folder.toStdU16String());
@@ -47,6 +67,7 @@ public:
 
     std::optional<std::filesystem::path> OpenFile(QWidget* owner, const QString& filter,
                                                   const std::filesystem::path& startIn) override {
+        const ArrowWhileOpen arrow;
         QFileDialog dialog(owner, QString(), QString::fromStdU16String(startIn.u16string()), filter);
         dialog.setFileMode(QFileDialog::ExistingFile);
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -55,13 +76,17 @@ public:
     }
 
     std::optional<QFont> ChooseFont(QWidget* owner, const QFont& preset) override {
+        const ArrowWhileOpen arrow;
         bool ok = false;
         const QFont font = QFontDialog::getFont(&ok, preset, owner);
         if (!ok) return std::nullopt;
         return font;
     }
 
-    int ShowModal(QDialog& dialog) override { return dialog.exec(); }
+    int ShowModal(QDialog& dialog) override {
+        const ArrowWhileOpen arrow;
+        return dialog.exec();
+    }
 };
 
 QtDialogs g_qtDialogs;

@@ -1,11 +1,13 @@
 // The real dialogs behind the seam: what a person sees in a message box.
 
 #include <QAbstractButton>
+#include <QCursor>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
+#include <optional>
 
 #include <gtest/gtest.h>
 
@@ -23,6 +25,7 @@ struct SeenBox {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QStringList buttons;
     bool centred = false;
+    std::optional<Qt::CursorShape> cursor; // the override cursor while open
 };
 
 // Reads the box that is open once the modal loop runs, then closes it with
@@ -38,6 +41,7 @@ void ReadNextBox(SeenBox& seen) {
         const QPoint centre = box->frameGeometry().center();
         const QPoint screen = QGuiApplication::primaryScreen()->availableGeometry().center();
         seen.centred = (centre - screen).manhattanLength() <= 2;
+        if (const QCursor* cursor = QGuiApplication::overrideCursor()) seen.cursor = cursor->shape();
         box->buttons().constFirst()->click();
     });
 }
@@ -64,6 +68,22 @@ TEST(RealDialogs, BoxesHaveTheirTitleIconAndOneOkButton) {
     EXPECT_EQ(report.icon, QMessageBox::Critical);
     EXPECT_EQ(report.text, u"Не могу записать в column1.txt."_s);
     EXPECT_EQ(report.buttons, QStringList{u"OK"_s});
+    EXPECT_FALSE(error.cursor) << "no override cursor is made up";
+}
+
+TEST(RealDialogs, BoxOpenedDuringALongOperationShowsTheOrdinaryPointer) {
+    testenv::Sandbox sandbox;
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    SeenBox box;
+    ReadNextBox(box);
+    app::ErrorBox(nullptr, u"Нет файла"_s);
+    ASSERT_TRUE(QGuiApplication::overrideCursor());
+    const Qt::CursorShape after = QGuiApplication::overrideCursor()->shape();
+    QGuiApplication::restoreOverrideCursor();
+    EXPECT_EQ(box.title, u"Ошибка"_s);
+    EXPECT_EQ(box.cursor, Qt::ArrowCursor);
+    EXPECT_EQ(after, Qt::WaitCursor) << "the hourglass comes back for the rest of the operation";
+    EXPECT_FALSE(QGuiApplication::overrideCursor());
 }
 
 } // namespace
