@@ -65,6 +65,8 @@ TEST_F(DataSetListTest, FillsOneRowPerListedDriveAndMarksTheUnusable) {
     testenv::WriteFile(sandbox.MapDrive('H') / "TVDORVKY.INI", "root");
     WriteDrives("6", {"E:\\", "", "F:", "G:\\", "H:", " "});
     testenv::WriteFile(sandbox.WorkDir() / "column1.txt", "old\r\n");
+    // As the close writes it; the button names it "Selected.txt".
+    testenv::WriteFile(sandbox.WorkDir() / "selected.txt", ",7\r\n");
 
     auto w = MakeWindow();
     w->sg1->SelectedRows() = QStringList{u",7"_s};
@@ -83,6 +85,7 @@ TEST_F(DataSetListTest, FillsOneRowPerListedDriveAndMarksTheUnusable) {
     EXPECT_EQ(OkCount(), 1u);
     EXPECT_EQ(dialogs.messages.size(), 1u);
     EXPECT_FALSE(fs::exists(sandbox.WorkDir() / "column1.txt")) << "state files deleted";
+    EXPECT_FALSE(fs::exists(sandbox.WorkDir() / "selected.txt")) << "matched without regard to case";
     EXPECT_EQ(ActiveKey(), "<none>") << "filling activates nothing";
 }
 
