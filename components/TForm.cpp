@@ -59,6 +59,9 @@ void TForm::SetBorderIcons(unsigned icons) {
     if (icons & biMinimize) flags |= Qt::WindowMinimizeButtonHint;
     if (icons & biMaximize) flags |= Qt::WindowMaximizeButtonHint;
     if (icons & biHelp) flags |= Qt::WindowContextHelpButtonHint;
+    // On X11 these become Motif hints. Window managers that ignore them for
+    // buttons (openbox draws its whole title layout) still show a maximise
+    // button; it only does nothing on a window whose size is fixed.
     const bool shown = isVisible();
     setWindowFlags(flags);
     if (shown) show();
