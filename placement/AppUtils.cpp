@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QMetaObject>
 #include <QScreen>
+#include <QTimer>
 #include <QWidget>
 #include <algorithm>
 #include <array>
@@ -68,10 +69,23 @@ public:
     FrameFix(TForm& form, const QRect& outer, bool positionOnly)
         : QObject(&form), form_(form), outer_(outer), positionOnly_(positionOnly) {
         form.installEventFilter(this);
+        // Under load the frame can arrive with no later move or resize event
+        // of the window, so look again now and then for a while as well.
+        timer_.setInterval(50);
+        connect(&timer_, &QTimer::timeout, this, [this] {
+            if (++ticks_ > kTicks) {
+                Cancel();
+                return;
+            }
+            Check();
+        });
+        timer_.start();
     }
     void Retarget(const QRect& outer, bool positionOnly) {
         outer_ = outer;
         positionOnly_ = positionOnly;
+        attempts_ = 0;
+        ticks_ = 0;
     }
     bool Done() const { return done_; }
     void Cancel() {
@@ -87,27 +101,11 @@ protected:
         case QEvent::Resize:
         case QEvent::Show:
         case QEvent::WindowActivate:
-            if (form_.isVisible()) {
-                const QMargins frame = FrameMargins(form_);
-                if (frame.isNull()) break;
-                const QRect now = form_.frameGeometry();
-                const bool placed = now.topLeft() == outer_.topLeft() &&
-                                    (positionOnly_ || now.size() == outer_.size());
-                // The window manager may still answer an earlier request:
-                // place again a few times until the frame is where it belongs.
-                if (placed || attempts_ == kAttempts) {
-                    done_ = true;
-                    Finish();
-                } else {
-                    ++attempts_;
-                    PlaceClient(form_, outer_, frame, positionOnly_);
-                }
-            }
+            Check();
             break;
         case QEvent::Hide:
         case QEvent::WindowStateChange:
-            done_ = true;
-            Finish();
+            Cancel();
             break;
         default:
             break;
@@ -116,7 +114,25 @@ protected:
     }
 
 private:
+    void Check() {
+        if (done_ || !form_.isVisible()) return;
+        const QMargins frame = FrameMargins(form_);
+        if (frame.isNull()) return;
+        const QRect now = form_.frameGeometry();
+        const bool placed =
+            now.topLeft() == outer_.topLeft() && (positionOnly_ || now.size() == outer_.size());
+        // The window manager may still answer an earlier request: place again
+        // a few times until the frame is where it belongs.
+        if (placed || attempts_ == kAttempts) {
+            Cancel();
+        } else {
+            ++attempts_;
+            PlaceClient(form_, outer_, frame, positionOnly_);
+        }
+    }
+
     void Finish() {
+        timer_.stop();
         form_.removeEventFilter(this);
         deleteLater();
     }
@@ -125,8 +141,11 @@ private:
     QRect outer_;
     bool positionOnly_;
     bool done_ = false;
-    static constexpr int kAttempts = 3;
+    QTimer timer_;
+    static constexpr int kAttempts = 5;
+    static constexpr int kTicks = 60; // three seconds
     int attempts_ = 0;
+    int ticks_ = 0;
 };
 
 FrameFix* PendingFix(TForm& form) {

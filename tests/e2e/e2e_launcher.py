@@ -640,7 +640,13 @@ def main():
         saved = {n: read_bytes(os.path.join(world.work, n)) for n in ("column1.txt", "column2.txt", "selected.txt")}
         app = Launcher(procs, x, world, launcher_path, 2)
         expect(caption_is(app.caption(), "EUROPE"), f"the caption after the restart is {app.caption()!r}, not EUROPE")
-        again = app.geometry()
+        # The window manager frames the window only after it is mapped; the
+        # launcher then settles its size to the stored outer rectangle.
+        try:
+            again = wait_for(lambda: (lambda g: g if g == moved else None)(app.geometry()),
+                             "the window to settle where it was closed", timeout=5.0)
+        except Failure:
+            again = app.geometry()
         expect(again == moved, f"the window reopened at {again} (x, y, width, height), closed at {moved}")
         check_screen(x, app, os.path.join(root, "restart.ppm"))
         code = app.close()
