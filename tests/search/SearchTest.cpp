@@ -128,7 +128,7 @@ TEST_F(SearchTest, ValuesAHandlerChangesTakeEffectAtTheirNextUse) {
     File("two/k.ini");
     File("two/deep/k.ini");
     // Drives and SubFolders are read for each mask, Masks once per search.
-    sd.SetonEachIteration([this](TSearcDir& sender, bool&) {
+    sd.SetonEachIteration([](TSearcDir& sender, bool&) {
         sender.SetDrives("E:\\two");
         sender.SetSubFolders(false);
         sender.SetMasks("nothing");
