@@ -3,12 +3,11 @@
 #include <iconv.h>
 #include <wctype.h>
 
-#include <array>
 #include <cerrno>
 #include <cstring>
-#include <unordered_map>
 
 #include "host/HostTypes.h"
+#include "host/common/Cp1251.h"
 #include "host/posix/Wide.h"
 
 namespace host {
@@ -101,81 +100,33 @@ locale_t CaseLocale() {
 
 } // namespace posix
 
-namespace {
+namespace cp1251 {
 
-// Everything the code page needs, derived once from iconv and the locale's
-// letter case, so lower-casing file contents is a plain table look-up.
-struct Cp1251Tables {
-    std::array<std::string, 256> utf8;
-    std::array<wchar_t, 256> wide{};
-    std::array<bool, 256> mapped{};
-    std::array<unsigned char, 256> lower{};
-    std::array<unsigned char, 256> upper{};
-    std::unordered_map<wchar_t, unsigned char> byteOf;
-
-    Cp1251Tables() {
-        posix::Iconv toUtf8("UTF-8", "CP1251");
-        for (int b = 0; b < 256; ++b) {
-            const char byte = static_cast<char>(b);
-            auto text = toUtf8.Run({&byte, 1});
-            auto w = text ? posix::Utf8ToWide(*text) : std::nullopt;
-            if (w && w->size() == 1) {
-                utf8[b] = *text;
-                wide[b] = (*w)[0];
-                mapped[b] = true;
-                byteOf.emplace(wide[b], static_cast<unsigned char>(b));
-            } else {
-                utf8[b] = "\xEF\xBF\xBD"; // U+FFFD for the byte the code page leaves unused
-            }
-        }
-        const locale_t loc = posix::CaseLocale();
-        for (int b = 0; b < 256; ++b) {
-            lower[b] = upper[b] = static_cast<unsigned char>(b);
-            if (!mapped[b]) continue;
-            auto lw = byteOf.find(static_cast<wchar_t>(::towlower_l(static_cast<wint_t>(wide[b]), loc)));
-            if (lw != byteOf.end()) lower[b] = lw->second;
-            auto up = byteOf.find(static_cast<wchar_t>(::towupper_l(static_cast<wint_t>(wide[b]), loc)));
-            if (up != byteOf.end()) upper[b] = up->second;
-        }
-    }
-};
-
-const Cp1251Tables& Tables() {
-    static const Cp1251Tables tables;
-    return tables;
+std::optional<wchar_t> DecodeByte(unsigned char byte) {
+    thread_local posix::Iconv toUtf8("UTF-8", "CP1251");
+    const char c = static_cast<char>(byte);
+    const auto text = toUtf8.Run({&c, 1});
+    const auto wide = text ? posix::Utf8ToWide(*text) : std::nullopt;
+    if (!wide || wide->size() != 1) return std::nullopt;
+    return (*wide)[0];
 }
 
-
-} // namespace
-
-std::string Cp1251ToUtf8(std::string_view bytes) {
-    const auto& t = Tables();
-    std::string out;
-    out.reserve(bytes.size() * 2);
-    for (const char c : bytes) out += t.utf8[static_cast<unsigned char>(c)];
-    return out;
+wchar_t LowerChar(wchar_t c) {
+    return static_cast<wchar_t>(::towlower_l(static_cast<wint_t>(c), posix::CaseLocale()));
 }
+
+wchar_t UpperChar(wchar_t c) {
+    return static_cast<wchar_t>(::towupper_l(static_cast<wint_t>(c), posix::CaseLocale()));
+}
+
+std::optional<std::wstring> Utf8ToWide(std::string_view text) { return posix::Utf8ToWide(text); }
+std::string WideToUtf8(std::wstring_view text) { return posix::WideToUtf8(text); }
+
+} // namespace cp1251
 
 std::optional<std::string> Utf8ToCp1251(std::string_view text) {
     thread_local posix::Iconv cd("CP1251", "UTF-8");
     return cd.Run(text);
-}
-
-void LowerCp1251InPlace(char* bytes, std::size_t length) {
-    const auto& lower = Tables().lower;
-    for (std::size_t i = 0; i < length; ++i)
-        bytes[i] = static_cast<char>(lower[static_cast<unsigned char>(bytes[i])]);
-}
-
-std::string UpperAnsi(std::string_view text) {
-    auto wide = posix::Utf8ToWide(text);
-    if (!wide) return std::string(text);
-    const auto& t = Tables();
-    for (wchar_t& c : *wide) {
-        auto it = t.byteOf.find(c);
-        if (it != t.byteOf.end()) c = t.wide[t.upper[it->second]];
-    }
-    return posix::WideToUtf8(*wide);
 }
 
 } // namespace host
