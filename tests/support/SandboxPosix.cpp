@@ -20,12 +20,34 @@ fs::path MakeTempDir(const char* stem) {
     return tmpl;
 }
 
+// Removes the process's own folder when the test program ends; a forked
+// child that ends through exit() leaves it to its parent.
+class ProcessFolder final {
+public:
+    void Set(fs::path root) {
+        root_ = std::move(root);
+        owner_ = ::getpid();
+    }
+    ~ProcessFolder() {
+        if (root_.empty() || ::getpid() != owner_) return;
+        std::error_code ec;
+        fs::current_path(fs::temp_directory_path(ec), ec);
+        fs::remove_all(root_, ec);
+    }
+
+private:
+    fs::path root_;
+    pid_t owner_ = 0;
+};
+
 } // namespace
 
 struct Sandbox::Platform {};
 
 void IsolateProcess() {
+    static ProcessFolder folder;
     const fs::path root = MakeTempDir("dorv-testproc");
+    folder.Set(root);
     fs::create_directories(root / "home");
     fs::create_directories(root / "config");
     fs::create_directories(root / "prefix");
