@@ -101,33 +101,20 @@ public:
 
 QString RowMark(int row) { return u',' + QString::number(row); }
 
-// The highest N of the "DriveN" names in the file, whatever section: no
-// entry above it can exist, so a huge "Drive_Max" does not cost a read per
-// number up to it.
-int HighestDriveIndex(int limit) {
-    const auto bytes = host::ReadWholeFile(JoinPath(host::WindowsDirectory(), kCatalogueIni));
-    if (!bytes) return 0;
-    const std::string text = host::DecodeStoredText(*bytes);
+// The highest N of the section's "DriveN" names (at most limit): no entry
+// above it can exist, so a huge "Drive_Max" does not cost a read per number.
+int HighestDriveIndex(settings::TIniFile& ini, std::string_view section, int limit) {
+    std::vector<std::string> keys;
+    ini.ReadSection(section, keys);
     int highest = 0;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t end = text.find_first_of("\r\n", pos);
-        if (end == std::string::npos) end = text.size();
-        std::string_view line(text.data() + pos, end - pos);
-        pos = end + 1;
-        const std::size_t eq = line.find('=');
-        if (eq == std::string_view::npos) continue;
-        std::string_view name = line.substr(0, eq);
-        while (!name.empty() && (name.front() == ' ' || name.front() == '\t')) name.remove_prefix(1);
-        while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.remove_suffix(1);
-        if (name.size() <= 5) continue;
-        std::string head(name.substr(0, 5));
+    for (const std::string& key : keys) {
+        if (key.size() <= 5) continue;
+        std::string head = key.substr(0, 5);
         std::transform(head.begin(), head.end(), head.begin(),
                        [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
         if (head != "drive") continue;
-        const std::string_view digits = name.substr(5);
-        if (!std::all_of(digits.begin(), digits.end(),
-                         [](char c) { return c >= '0' && c <= '9'; }))
+        const std::string_view digits = std::string_view(key).substr(5);
+        if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
             continue;
         long long n = 0;
         for (const char c : digits) {
@@ -584,7 +571,7 @@ void TfExecute::FillDataSetList() {
         int r = 0;
         sg1->SetCol(1);
         sg1->SetRow(0);
-        const int last = std::min(count, HighestDriveIndex(std::max(count, 0)));
+        const int last = std::min(count, HighestDriveIndex(ini, "CDROM", std::max(count, 0)));
         for (int i = 1; i <= last && !closing_; ++i) {
             std::string value = ini.ReadText("CDROM", "Drive" + std::to_string(i), "");
             if (value.empty()) continue;

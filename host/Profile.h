@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace host {
 
@@ -15,6 +16,10 @@ namespace host {
 // section or key is missing.
 std::optional<std::string> ProfileRead(std::string_view file, std::string_view section,
                                        std::string_view key);
+
+// The names of the section's keys, in the file's order; empty when the file
+// or section is missing.
+std::vector<std::string> ProfileKeys(std::string_view file, std::string_view section);
 
 // Replaces the value, or adds the key (and section, and file). Every other
 // byte of the file stays as it was; the file is replaced atomically and the

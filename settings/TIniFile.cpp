@@ -19,6 +19,10 @@ std::string TIniFile::ReadText(std::string_view section, std::string_view key,
     return std::string(def);
 }
 
+void TIniFile::ReadSection(std::string_view section, std::vector<std::string>& keys) {
+    keys = host::ProfileKeys(fileName_, section);
+}
+
 void TIniFile::WriteText(std::string_view section, std::string_view key, std::string_view text) {
     try {
         host::ProfileWrite(fileName_, section, key, text);

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "settings/TIniStore.h"
 
@@ -18,6 +19,8 @@ public:
     // The value, at most 1023 characters, or the default.
     std::string ReadText(std::string_view section, std::string_view key,
                          std::string_view def) override;
+    // Replaces keys by the names of the section's keys, in the file's order.
+    void ReadSection(std::string_view section, std::vector<std::string>& keys);
     // Exception "Не могу записать в %s" on failure.
     void WriteText(std::string_view section, std::string_view key,
                    std::string_view text) override;

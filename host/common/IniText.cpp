@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -159,8 +160,10 @@ struct Scan {
 // Keys before the first header form the section with the empty name; it
 // counts as present only when it holds a line that is neither blank nor a
 // comment, otherwise an explicit "[]" further down is the first of that name.
+// With onKey, every key line of the section is handed to it and none is
+// looked for.
 Scan Find(std::string_view file, std::string_view section, std::string_view key, bool utf8,
-          bool wholeFile) {
+          bool wholeFile, const std::function<void(std::string_view)>& onKey = {}) {
     Scan s;
     NameMatcher sectionMatch(section, utf8);
     NameMatcher keyMatch(key, utf8);
@@ -204,7 +207,9 @@ Scan Find(std::string_view file, std::string_view section, std::string_view key,
         }
         if (state != State::In) continue;
         s.anchor = line;
-        if (p.kind == Kind::Key && keyMatch.Matches(p.name)) {
+        if (p.kind == Kind::Key && onKey) {
+            onKey(p.name);
+        } else if (p.kind == Kind::Key && keyMatch.Matches(p.name)) {
             s.keyFound = true;
             s.keyLine = line;
             s.key = p;
@@ -275,6 +280,22 @@ std::optional<std::string> Read(std::string_view file, std::string_view section,
     if (!s.keyFound) return std::nullopt;
     const std::string_view value = Cut(s.key.value, utf8);
     return utf8 ? std::string(value) : Cp1251ToUtf8(value);
+}
+
+std::vector<std::string> Keys(std::string_view file, std::string_view section) {
+    const bool utf8 = file.starts_with(kBom);
+    section = Trim(section);
+    std::string sectionName(section);
+    if (!utf8) {
+        auto s = Utf8ToCp1251(section);
+        if (!s) return {}; // such a name cannot be in the file
+        sectionName = std::move(*s);
+    }
+    std::vector<std::string> keys;
+    Find(file, sectionName, {}, utf8, false, [&](std::string_view name) {
+        keys.push_back(utf8 ? std::string(name) : Cp1251ToUtf8(name));
+    });
+    return keys;
 }
 
 std::optional<std::string> Write(const std::optional<std::string>& file,

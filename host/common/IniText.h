@@ -7,12 +7,17 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace host::ini {
 
 // The value of key in section, cut to 1023 characters; nothing when missing.
 std::optional<std::string> Read(std::string_view file, std::string_view section,
                                 std::string_view key);
+
+// The names of the keys of section, in the file's order (a duplicate name
+// as often as it stands).
+std::vector<std::string> Keys(std::string_view file, std::string_view section);
 
 // The file after writing key=text in section; nothing when the value is
 // already there unchanged (the file is then not written at all). Throws

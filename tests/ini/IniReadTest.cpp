@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "host/common/IniText.h"
 #include "tests/support/Sandbox.h"
@@ -215,6 +216,22 @@ TEST(IniRead, BadInputReadsWithoutACrash) {
     EXPECT_EQ(Read("\xEF\xBB", "", ""), nullopt);
     EXPECT_EQ(Read("[", "", "["), nullopt);
     EXPECT_EQ(Read("=", "", ""), "");
+}
+
+TEST(IniRead, KeysOfASectionInTheFilesOrder) {
+    testenv::Sandbox box;
+    using host::ini::Keys;
+    using Names = std::vector<string>;
+    const string file = "top=0\r\n[CDROM]\r\nDrive_Max=3\r\n; Drive9=comment\r\nno equals\r\n"
+                        "  Drive1 = E:\\\r\nDrive1=again\r\n\r\n[Other]\r\nDrive7=x\r\n"
+                        "[cdrom]\r\nDrive12=later duplicate section\r\n[" +
+                        kRazdel1251 + "]\r\n" + kKlyuch1251 + "=1\r\n";
+    EXPECT_EQ(Keys(file, "CDROM"), (Names{"Drive_Max", "Drive1", "Drive1"}));
+    EXPECT_EQ(Keys(file, " cdrom "), (Names{"Drive_Max", "Drive1", "Drive1"})) << "only the first section";
+    EXPECT_EQ(Keys(file, ""), (Names{"top"}));
+    EXPECT_EQ(Keys(file, "раздел"), (Names{"Ключ"}));
+    EXPECT_EQ(Keys(file, "Missing"), Names{});
+    EXPECT_EQ(Keys(kBom + "[S]\nИмя=1\n", "s"), (Names{"Имя"}));
 }
 
 } // namespace

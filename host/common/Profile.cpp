@@ -1,3 +1,11 @@
+// INI files through our own reader and writer over the file's bytes, on every
+// system. On Windows too rather than WritePrivateProfileStringW: that function
+// rewrites the whole file in place (under Wine it also drops blank lines and
+// re-spaces every line), so a full disk or a killed process could leave the
+// catalogue's file cut short, and it stores a letter code page 1251 lacks as
+// "?". The differential test under Wine shows the reader returns what
+// GetPrivateProfileStringW returns.
+
 #include "host/Profile.h"
 
 #include <string>
@@ -10,9 +18,9 @@
 namespace host {
 namespace {
 
-// A bare name is the file in the Windows directory (the path mapping finds it
-// without regard to case); any name with a folder or drive part is used as it
-// stands, relative to the working directory when it has no drive.
+// A bare name is the file in the Windows directory (found there without
+// regard to case); any name with a folder or drive part is used as it stands,
+// relative to the working directory when it has no drive.
 std::string Locate(std::string_view file) {
     if (file.find_first_of("\\/:") == std::string_view::npos)
         return WindowsDirectory() + "\\" + std::string(file);
@@ -26,6 +34,12 @@ std::optional<std::string> ProfileRead(std::string_view file, std::string_view s
     const auto bytes = ReadWholeFile(Locate(file));
     if (!bytes) return std::nullopt;
     return ini::Read(*bytes, section, key);
+}
+
+std::vector<std::string> ProfileKeys(std::string_view file, std::string_view section) {
+    const auto bytes = ReadWholeFile(Locate(file));
+    if (!bytes) return {};
+    return ini::Keys(*bytes, section);
 }
 
 void ProfileWrite(std::string_view file, std::string_view section, std::string_view key,
