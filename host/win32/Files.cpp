@@ -19,7 +19,7 @@ namespace {
 
 constexpr DWORD kNoAttributes = INVALID_FILE_ATTRIBUTES;
 
-std::wstring Wide(std::string_view path) { return win32::Utf8ToWideLossy(path); }
+std::wstring Wide(std::string_view path) { return win32::PathToWide(path); }
 
 DWORD AttributesOf(const std::wstring& path) { return path.empty() ? kNoAttributes : ::GetFileAttributesW(path.c_str()); }
 

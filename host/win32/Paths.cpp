@@ -31,7 +31,7 @@ std::string WindowsDirectory() { return AskDirectory(::GetWindowsDirectoryW); }
 
 std::string SystemDirectory() { return AskDirectory(::GetSystemDirectoryW); }
 
-fs::path ToHostPath(std::string_view windowsPath) { return fs::path(win32::Utf8ToWideLossy(windowsPath)); }
+fs::path ToHostPath(std::string_view windowsPath) { return fs::path(win32::PathToWide(windowsPath)); }
 
 std::string ToWindowsPath(const fs::path& hostPath) { return win32::WideToUtf8(hostPath.native()); }
 

@@ -9,7 +9,8 @@ namespace host {
 bool StartProgram(std::string_view windowsPath) {
     if (windowsPath.empty()) return false;
     const auto program = win32::Utf8ToWide(windowsPath);
-    if (!program || program->find(L'"') != std::wstring::npos) return false;
+    // A zero character would end the path early and start another program.
+    if (!program || program->find_first_of(std::wstring_view(L"\"\0", 2)) != std::wstring::npos) return false;
     // The program is the exact path; the command line only repeats it quoted
     // for the program's own argv[0], so blanks in a folder name cannot make
     // the system start a different file.

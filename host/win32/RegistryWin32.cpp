@@ -27,10 +27,17 @@ private:
     HKEY h_ = nullptr;
 };
 
+// A name as the registry takes it: nothing when it is not UTF-8 or holds a
+// zero character, which would end it early and name another key or value.
+std::optional<std::wstring> ApiName(std::string_view name) {
+    if (name.find('\0') != std::string_view::npos) return std::nullopt;
+    return win32::Utf8ToWide(name);
+}
+
 // A path as the registry takes it; nothing for a name it must not be given
 // (an empty component: "A\\\\B" would otherwise be read as "A\\B").
 std::optional<std::wstring> KeyPath(std::string_view path) {
-    auto wide = win32::Utf8ToWide(path);
+    auto wide = ApiName(path);
     if (!wide) return std::nullopt;
     if (wide->empty()) return wide;
     if (wide->front() == L'\\' || wide->back() == L'\\' || wide->find(L"\\\\") != std::wstring::npos)
@@ -47,8 +54,8 @@ LSTATUS OpenKey(const std::wstring& path, bool create, Key& key) {
 }
 
 std::wstring ValueName(std::string_view name) {
-    auto wide = win32::Utf8ToWide(name);
-    if (!wide) throw HostError("value name is not UTF-8: " + std::string(name));
+    auto wide = ApiName(name);
+    if (!wide) throw HostError("invalid value name: " + std::string(name));
     return *std::move(wide);
 }
 
@@ -66,6 +73,8 @@ std::string TextOf(const std::vector<unsigned char>& data) {
 
 void SetValue(HKEY key, const std::wstring& name, DWORD type, const unsigned char* data, std::size_t size,
               std::string_view what) {
+    // The size is a DWORD; a longer value must fail, not be stored cut short.
+    if (size > MAXDWORD) throw HostError("registry value too long: " + std::string(what));
     const LSTATUS rc = ::RegSetValueExW(key, name.c_str(), 0, type, size ? data : nullptr, static_cast<DWORD>(size));
     if (rc != ERROR_SUCCESS)
         throw HostError("cannot write registry value " + std::string(what) + ": " + win32::ErrorText(rc));
@@ -94,13 +103,13 @@ RegKey::~RegKey() = default;
 const std::string& RegKey::Path() const { return impl_->path; }
 
 bool RegKey::HasValue(std::string_view name) const {
-    const auto wide = win32::Utf8ToWide(name);
+    const auto wide = ApiName(name);
     return wide && ::RegQueryValueExW(impl_->key.Get(), wide->c_str(), nullptr, nullptr, nullptr, nullptr) ==
                        ERROR_SUCCESS;
 }
 
 std::optional<RegValue> RegKey::Query(std::string_view name) const {
-    const auto wide = win32::Utf8ToWide(name);
+    const auto wide = ApiName(name);
     if (!wide) return std::nullopt;
     DWORD type = REG_NONE;
     std::vector<unsigned char> data(256);

@@ -25,6 +25,11 @@ std::wstring Utf8ToWideLossy(std::string_view text) {
     return out;
 }
 
+std::wstring PathToWide(std::string_view path) {
+    if (path.find('\0') != std::string_view::npos) return {};
+    return Utf8ToWideLossy(path);
+}
+
 std::string WideToUtf8(std::wstring_view text) {
     if (text.empty() || text.size() > INT_MAX) return {};
     const int length = static_cast<int>(text.size());

@@ -15,6 +15,10 @@ std::optional<std::wstring> Utf8ToWide(std::string_view text);
 // A text that is not valid UTF-8 keeps its ASCII and turns every other
 // byte into U+FFFD, so a bad name still names nothing rather than throwing.
 std::wstring Utf8ToWideLossy(std::string_view text);
+// A path for the API: as Utf8ToWideLossy, but empty (a name the API refuses)
+// when the path holds a zero character, since the API would read only the
+// part before it and act on a different file.
+std::wstring PathToWide(std::string_view path);
 std::string WideToUtf8(std::wstring_view text);
 
 // The system's text for an error code (GetLastError), in UTF-8.

@@ -156,3 +156,23 @@ TEST(Files, FolderIdentityFollowsTheFolderNotTheName) {
     EXPECT_NE(host::FolderId("Europe\\Disk1"), europe);
     EXPECT_FALSE(host::FolderId("Africa"));
 }
+
+#ifdef _WIN32
+// The API reads a path only up to a zero character; a path holding one must
+// name nothing rather than the file its first part names.
+TEST(Files, PathWithAZeroCharacterNamesNoFile) {
+    testenv::Sandbox box;
+    testenv::WriteFile(box.WorkDir() / "keep.ini", "kept");
+    testenv::WriteFile(box.WorkDir() / "source.ini", "new");
+    const std::string zero("keep.ini\0.bak", 13);
+    EXPECT_FALSE(host::FileExists(zero));
+    EXPECT_FALSE(host::ReadWholeFile(zero));
+    EXPECT_FALSE(host::FolderId(std::string(".\0x", 3)));
+    EXPECT_FALSE(host::SetNormalAttributes(zero));
+    EXPECT_FALSE(host::CopyFileReplace("source.ini", zero));
+    EXPECT_THROW(host::WriteFileAtomic(zero, "lost"), host::HostError);
+    EXPECT_FALSE(host::DeleteFile(zero));
+    EXPECT_EQ(testenv::ReadFile(box.WorkDir() / "keep.ini"), "kept");
+    EXPECT_EQ(Leftovers(box.WorkDir(), {"keep.ini", "source.ini"}), std::vector<std::string>{});
+}
+#endif

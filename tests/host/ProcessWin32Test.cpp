@@ -58,5 +58,9 @@ TEST(ProcessWin32, StartFailuresAreReported) {
     EXPECT_FALSE(host::StartProgram((box.WorkDir() / "folder.exe").string()));
     EXPECT_FALSE(host::StartProgram((box.WorkDir() / "text.exe").string()));
     EXPECT_FALSE(host::StartProgram("C:\\no such folder\\dorvwin.exe"));
+    // The part before a zero character names a program that exists.
+    fs::copy_file(Probe(), box.WorkDir() / "app.exe");
+    EXPECT_FALSE(host::StartProgram((box.WorkDir() / "app.exe").string() + std::string(1, '\0') + "x.exe"));
+    std::this_thread::sleep_for(std::chrono::seconds(2));
     EXPECT_FALSE(fs::exists(box.WorkDir() / "started.txt"));
 }

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "host/HostTypes.h"
 #include "host/Registry.h"
 #include "settings/Exceptions.h"
 #include "settings/TRegistry.h"
@@ -125,6 +126,27 @@ TEST(TRegistry, ReadTextTypeAndLengthRules) {
     EXPECT_EQ(MessageOf([&] { ini.ReadText("ExecuteDorv", "Flags", "d"); }),
               "Неверный тип данных для 'Flags'");
     EXPECT_EQ(ini.ReadText("ExecuteDorv", "EmptyDword", "d"), "") << "present, so not the default";
+}
+
+TEST(TRegistry, NameWithAZeroCharacterNeverReachesTheValueItsFirstPartNames) {
+    testenv::Sandbox box;
+    host::RegSetRaw("ExecuteDorv", "Path", host::regSz, Bytes({'a', 0, 0, 0}));
+    const std::string zero("Path\0x", 6);
+    const auto key = host::RegKey::Open("ExecuteDorv", false);
+    ASSERT_TRUE(key);
+    try {
+        key->SetString(zero, "lost");
+    } catch (const host::HostError&) {
+        // Refusing the name is as good as keeping it apart.
+    }
+    try {
+        host::RegSetRaw("ExecuteDorv", zero, host::regSz, Bytes({'b', 0, 0, 0}));
+    } catch (const host::HostError&) {
+    }
+    const auto kept = key->Query("Path");
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->text, "a");
+    EXPECT_FALSE(host::RegKey::Open(std::string("ExecuteDorv\0x", 13), false));
 }
 
 TEST(TRegistry, NamesMatchWithoutRegardToCaseAndKeepTheirStoredCase) {
