@@ -10,6 +10,7 @@
 namespace host::posix {
 
 std::string DirectHostPath(std::string_view windowsPath) {
+    if (windowsPath.find('\0') != std::string_view::npos) return {};
     std::string out;
     std::string_view rest = windowsPath;
     if (rest.size() >= 3 && std::isalpha(static_cast<unsigned char>(rest[0])) && rest[1] == ':' &&

@@ -89,6 +89,9 @@ fs::path WinePrefix() {
 }
 
 fs::path ToHostPath(std::string_view windowsPath) {
+    // The system reads a path only up to a zero character: a path holding one
+    // names no file, rather than the file its first part names.
+    if (windowsPath.find('\0') != std::string_view::npos) return {};
     std::string_view rest = windowsPath;
     std::string base;
     bool fromWorkDir = false;

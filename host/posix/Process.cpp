@@ -74,7 +74,9 @@ private:
 } // namespace
 
 bool StartProgram(std::string_view windowsPath) {
-    if (windowsPath.empty()) return false;
+    // An argument ends at a zero character: such a path would start another
+    // program than the one it names.
+    if (windowsPath.empty() || windowsPath.find('\0') != std::string_view::npos) return false;
     const char* wineEnv = std::getenv("WINE");
     const std::string wine = wineEnv && *wineEnv ? wineEnv : "wine";
     const std::string program = ResolveProgram(wine);

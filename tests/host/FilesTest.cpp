@@ -157,8 +157,7 @@ TEST(Files, FolderIdentityFollowsTheFolderNotTheName) {
     EXPECT_FALSE(host::FolderId("Africa"));
 }
 
-#ifdef _WIN32
-// The API reads a path only up to a zero character; a path holding one must
+// The system reads a path only up to a zero character; a path holding one must
 // name nothing rather than the file its first part names.
 TEST(Files, PathWithAZeroCharacterNamesNoFile) {
     testenv::Sandbox box;
@@ -175,4 +174,3 @@ TEST(Files, PathWithAZeroCharacterNamesNoFile) {
     EXPECT_EQ(testenv::ReadFile(box.WorkDir() / "keep.ini"), "kept");
     EXPECT_EQ(Leftovers(box.WorkDir(), {"keep.ini", "source.ini"}), std::vector<std::string>{});
 }
-#endif

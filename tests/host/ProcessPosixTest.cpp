@@ -118,6 +118,7 @@ TEST(StartProgram, AProgramThatCannotBeExecutedGivesFalse) {
         EXPECT_FALSE(host::StartProgram("C:\\TARVEN\\dorvwin.exe"));
     }
     EXPECT_FALSE(host::StartProgram(""));
+    EXPECT_FALSE(host::StartProgram(std::string("C:\\TARVEN\\app.exe\0x.exe", 23)));
     EXPECT_FALSE(fs::exists(box.WorkDir() / "started"));
     EXPECT_FALSE(HasChildren());
 }
