@@ -6,6 +6,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -69,10 +70,12 @@ public:
     FrameFix(TForm& form, const QRect& outer, bool positionOnly)
         : QObject(&form), form_(form), outer_(outer), positionOnly_(positionOnly) {
         form.installEventFilter(this);
-        // Under load the frame can arrive with no later move or resize event
-        // of the window, so look again now and then for a while as well.
         timer_.setInterval(50);
         connect(&timer_, &QTimer::timeout, this, [this] {
+            // The time allowed counts from when the window is on the screen:
+            // a slow start must not use it up before the manager has seen it.
+            const QWindow* window = form_.windowHandle();
+            if (!window || !window->isExposed()) return;
             if (++ticks_ > kTicks) {
                 Cancel();
                 return;
@@ -86,6 +89,7 @@ public:
         positionOnly_ = positionOnly;
         attempts_ = 0;
         ticks_ = 0;
+        steadyTicks_ = 0;
     }
     bool Done() const { return done_; }
     void Cancel() {
@@ -96,24 +100,15 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (watched != &form_ || done_) return false;
-        switch (event->type()) {
-        case QEvent::Move:
-        case QEvent::Resize:
-        case QEvent::Show:
-        case QEvent::WindowActivate:
-            Check();
-            break;
-        case QEvent::Hide:
-        case QEvent::WindowStateChange:
-            Cancel();
-            break;
-        default:
-            break;
-        }
+        if (event->type() == QEvent::Hide || event->type() == QEvent::WindowStateChange) Cancel();
         return false;
     }
 
 private:
+    // Looked at on every tick, so the window manager has time to answer one
+    // request before the next. It may still answer an earlier request after
+    // the window first stands where it belongs: the window counts as placed
+    // once it has stayed there a few ticks, and is placed again until then.
     void Check() {
         if (done_ || !form_.isVisible()) return;
         const QMargins frame = FrameMargins(form_);
@@ -121,14 +116,17 @@ private:
         const QRect now = form_.frameGeometry();
         const bool placed =
             now.topLeft() == outer_.topLeft() && (positionOnly_ || now.size() == outer_.size());
-        // The window manager may still answer an earlier request: place again
-        // a few times until the frame is where it belongs.
-        if (placed || attempts_ == kAttempts) {
-            Cancel();
-        } else {
-            ++attempts_;
-            PlaceClient(form_, outer_, frame, positionOnly_);
+        if (placed) {
+            if (++steadyTicks_ >= kSteadyTicks) Cancel();
+            return;
         }
+        steadyTicks_ = 0;
+        if (attempts_ == kAttempts) {
+            Cancel();
+            return;
+        }
+        ++attempts_;
+        PlaceClient(form_, outer_, frame, positionOnly_);
     }
 
     void Finish() {
@@ -142,10 +140,12 @@ private:
     bool positionOnly_;
     bool done_ = false;
     QTimer timer_;
-    static constexpr int kAttempts = 5;
-    static constexpr int kTicks = 60; // three seconds
+    static constexpr int kAttempts = 10;
+    static constexpr int kTicks = 100; // five seconds
+    static constexpr int kSteadyTicks = 6;
     int attempts_ = 0;
     int ticks_ = 0;
+    int steadyTicks_ = 0;
 };
 
 FrameFix* PendingFix(TForm& form) {

@@ -644,7 +644,7 @@ def main():
         # launcher then settles its size to the stored outer rectangle.
         try:
             again = wait_for(lambda: (lambda g: g if g == moved else None)(app.geometry()),
-                             "the window to settle where it was closed", timeout=5.0)
+                             "the window to settle where it was closed", timeout=10.0)
         except Failure:
             again = app.geometry()
         expect(again == moved, f"the window reopened at {again} (x, y, width, height), closed at {moved}")

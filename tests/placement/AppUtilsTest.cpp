@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QRect>
 
 #include "components/TForm.h"
@@ -53,7 +54,11 @@ TEST(OuterRectTest, CorrectsTheClientSizeOnceTheFrameIsKnown) {
     // has framed the window.
     SetNormalOuterRect(form, QRect(100, 120, 346, 337));
     form.show();
-    for (int i = 0; i < 3; ++i) QApplication::processEvents();
+    // The correction comes on a timer once the window is on the screen.
+    QElapsedTimer waited;
+    waited.start();
+    while (form.frameGeometry().size() != QSize(346, 337) && waited.elapsed() < 3000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
     EXPECT_EQ(form.frameGeometry().size(), QSize(346, 337));
     EXPECT_EQ(NormalOuterRect(form), QRect(100, 120, 346, 337));
 }
