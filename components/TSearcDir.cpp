@@ -206,8 +206,7 @@ void TSearcDir::SetCheckForStrings(const std::vector<std::string>& lines) {
     if (checkForStrings_.empty()) checkContents_ = false;
 }
 
-int TSearcDir::Search() {
-    if (running_) return 0;
+int TSearcDir::RunWalk(const std::function<int(Walk&)>& body) {
     const std::shared_ptr<bool> alive = alive_;
     Walk walk{alive, {}, Clock::now()};
     running_ = &walk;
@@ -215,6 +214,15 @@ int TSearcDir::Search() {
         if (*alive) running_ = nullptr;
     });
     try {
+        return body(walk);
+    } catch (const Abandoned&) {
+        return 0;
+    }
+}
+
+int TSearcDir::Search() {
+    if (running_) return 0;
+    return RunWalk([this](Walk& walk) {
         foundFiles_.clear();
         // A stop answered in an earlier search does not cut this one short.
         stop_ = false;
@@ -230,31 +238,14 @@ int TSearcDir::Search() {
                 rest.erase(0, semi + 1);
             if (stop_ || rest.empty()) break;
         }
-    } catch (const Abandoned&) {
-        return 0;
-    }
-    return static_cast<int>(foundFiles_.size());
+        return static_cast<int>(foundFiles_.size());
+    });
 }
 
 bool TSearcDir::SearchFolder(const std::string& path, std::uint32_t attributes, const std::string& mask,
                              bool withSubFolders) {
     if (running_) return false;
-    return RunSearchFolder(path, attributes, mask, withSubFolders);
-}
-
-bool TSearcDir::RunSearchFolder(const std::string& path, std::uint32_t attributes, const std::string& mask,
-                                bool withSubFolders) {
-    const std::shared_ptr<bool> alive = alive_;
-    Walk walk{alive, {}, Clock::now()};
-    running_ = &walk;
-    const OnExit done([&] {
-        if (*alive) running_ = nullptr;
-    });
-    try {
-        return Folder(walk, path, attributes, mask, withSubFolders);
-    } catch (const Abandoned&) {
-        return false;
-    }
+    return RunWalk([&](Walk& walk) { return Folder(walk, path, attributes, mask, withSubFolders) ? 1 : 0; }) != 0;
 }
 
 bool TSearcDir::Folder(Walk& walk, const std::string& path, std::uint32_t attributes, const std::string& mask,

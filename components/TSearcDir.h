@@ -99,8 +99,9 @@ private:
     bool Folder(Walk& walk, const std::string& path, std::uint32_t attributes, const std::string& mask,
                 bool withSubFolders);
     void AfterEntry(Walk& walk);
-    bool RunSearchFolder(const std::string& path, std::uint32_t attributes, const std::string& mask,
-                         bool withSubFolders);
+    // Runs body as the one walk of this component; 0 when the component was
+    // destroyed during it.
+    int RunWalk(const std::function<int(Walk&)>& body);
     const std::vector<std::optional<std::string>>& Needles();
 
     setTd devices_;
