@@ -1,4 +1,5 @@
 #include "app/Dialogs.h"
+#include "app/FolderDialog.h"
 
 #include <QAbstractButton>
 #include <QCursor>
@@ -60,9 +61,7 @@ public:
 
     std::optional<std::filesystem::path> ChooseFolder(QWidget* owner, const QString& title) override {
         const ArrowWhileOpen arrow;
-        const QString folder = QFileDialog::getExistingDirectory(owner, title);
-        if (folder.isEmpty()) return std::nullopt;
-        return std::filesystem::path(folder.toStdU16String());
+        return ChooseFolderNative(owner, title);
     }
 
     std::optional<std::filesystem::path> OpenFile(QWidget* owner, const QString& filter,

@@ -1,10 +1,9 @@
 #include "app/TAboutBox.h"
 
-#include "app/TfExecute.h"
+#include "app/Pictures.h"
 
 #include <QFrame>
 #include <QGuiApplication>
-#include <QIcon>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
@@ -28,7 +27,6 @@ QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& text, int
 TAboutBox::TAboutBox(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
-    RegisterPictures();
     setObjectName(u"AboutBox"_s);
     setWindowTitle(u"О прграмме"_s);
     setFixedSize(298, 213);
@@ -44,7 +42,7 @@ TAboutBox::TAboutBox(QWidget* parent)
     ProgramIcon->setObjectName(u"ProgramIcon"_s);
     ProgramIcon->setGeometry(8, 8, 102, 72);
     ProgramIcon->setScaledContents(true);
-    ProgramIcon->setPixmap(QIcon(u":/pictures/setup.svg"_s).pixmap(QSize(102, 72)));
+    ProgramIcon->setPixmap(Picture(u"setup").pixmap(QSize(102, 72)));
 
     ProductName = MakeLabel(Panel1, u"ProductName"_s, u"Панель для \"DORV\""_s, 120, 16);
     Version = MakeLabel(Panel1, u"Version"_s, u"Версия 1.0"_s, 120, 40);

@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QFrame>
-#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -20,6 +19,7 @@
 
 #include "app/Dialogs.h"
 #include "app/ErrorReport.h"
+#include "app/Pictures.h"
 #include "app/SysZel.h"
 #include "app/TAboutBox.h"
 #include "app/Text.h"
@@ -39,16 +39,7 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-// The pictures live in this static library; a program or test linking it
-// must register them (Q_INIT_RESOURCE works only outside a namespace).
-static void InitPictures() { Q_INIT_RESOURCE(pictures); }
-
 namespace app {
-
-void RegisterPictures() {
-    static const bool once = (InitPictures(), true);
-    (void)once;
-}
 
 namespace {
 
@@ -168,7 +159,6 @@ GridLayout ComputeGridLayout(int w, int h, int rows) {
 
 TfExecute::TfExecute(TfExecuteEnv env, QWidget* parent)
     : TForm(parent), sd1(std::make_unique<components::TSearcDir>()), env_(std::move(env)) {
-    RegisterPictures();
     BuildDesign();
     // The placement store takes over OnShow, OnCloseQuery and OnDestroy
     // before the creation handler runs.
@@ -197,7 +187,7 @@ TfExecute::~TfExecute() {
 void TfExecute::BuildDesign() {
     setObjectName(u"fExecute"_s);
     setWindowTitle(ApplicationTitle());
-    setWindowIcon(QIcon(u":/pictures/icon.svg"_s));
+    setWindowIcon(Picture(u"icon"));
     SetBorderStyle(components::TFormBorderStyle::bsSizeable);
     SetBorderIcons(components::biSystemMenu | components::biMinimize);
     SetKeyPreview(true);
@@ -243,13 +233,13 @@ void TfExecute::BuildDesign() {
     Image1->setObjectName(u"Image1"_s);
     Image1->setGeometry(200, 152, 102, 72);
     Image1->setScaledContents(true);
-    Image1->setPixmap(QIcon(u":/pictures/setup.svg"_s).pixmap(QSize(102, 72)));
+    Image1->setPixmap(Picture(u"setup").pixmap(QSize(102, 72)));
     SetHint(Image1, u"Нажмите двойной щелчок\r\nдля запуска программы\r\nустановки \"DORV\""_s, true);
 
     sb1 = new QToolButton(Panel1);
     sb1->setObjectName(u"sb1"_s);
     sb1->setGeometry(296, 272, 33, 29);
-    sb1->setIcon(QIcon(u":/pictures/folder.svg"_s));
+    sb1->setIcon(Picture(u"folder"));
     sb1->setIconSize(QSize(22, 18));
 
     const struct {
@@ -259,16 +249,16 @@ void TfExecute::BuildDesign() {
         const char16_t* picture;
         int x, y;
     } buttons[] = {
-        {&bbDorv, u"bbDorv", u"dorvwin.exe", u":/pictures/dorvwin.svg", 176, 8},
-        {&bbMaster, u"bbMaster", u"tdm010.exe", u":/pictures/tdm010.svg", 256, 8},
-        {&bbAlternatives, u"bbAlternatives", u"tdp010.exe", u":/pictures/tdp010.svg", 176, 72},
-        {&bbCar, u"bbCar", u"e_dorv.exe", u":/pictures/e_dorv.svg", 256, 72},
+        {&bbDorv, u"bbDorv", u"dorvwin.exe", u"dorvwin", 176, 8},
+        {&bbMaster, u"bbMaster", u"tdm010.exe", u"tdm010", 256, 8},
+        {&bbAlternatives, u"bbAlternatives", u"tdp010.exe", u"tdp010", 176, 72},
+        {&bbCar, u"bbCar", u"e_dorv.exe", u"e_dorv", 256, 72},
     };
     for (const auto& b : buttons) {
         auto* button = new QPushButton(this);
         button->setObjectName(QString::fromUtf16(b.name));
         button->setGeometry(b.x, b.y, 72, 57);
-        button->setIcon(QIcon(QString::fromUtf16(b.picture)));
+        button->setIcon(Picture(b.picture));
         button->setIconSize(QSize(48, 40));
         SetHint(button, QString::fromUtf16(b.hint), false);
         *b.field = button;

@@ -43,9 +43,6 @@ struct TfExecuteEnv {
     static TfExecuteEnv FromSystem(QStringList arguments);
 };
 
-// Registers the window's pictures (once).
-void RegisterPictures();
-
 // Folder + "\" + name, with no second "\" when the folder ends with one.
 std::string JoinPath(std::string_view folder, std::string_view name);
 

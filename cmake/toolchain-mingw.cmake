@@ -22,3 +22,14 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 # at -O3 (GCC bug 105329), which -Werror turns into a failed build; -O2 is
 # free of it.
 set(CMAKE_CXX_FLAGS_RELEASE_INIT "-O2 -DNDEBUG")
+
+# The full program: Qt for Windows from scripts/qt-windows (DORV_QT_WINDOWS,
+# its install folder), with the host's Qt tools (moc, rcc) from /usr. Without
+# it only the layers below the GUI build (DORV_CORE_ONLY).
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES DORV_QT_WINDOWS)
+if(DORV_QT_WINDOWS)
+  list(APPEND CMAKE_FIND_ROOT_PATH ${DORV_QT_WINDOWS})
+  list(APPEND CMAKE_PREFIX_PATH ${DORV_QT_WINDOWS})
+  set(QT_HOST_PATH /usr CACHE PATH "Host Qt for the build tools")
+  set(QT_HOST_PATH_CMAKE_DIR /usr/lib/x86_64-linux-gnu/cmake CACHE PATH "Host Qt's CMake files")
+endif()

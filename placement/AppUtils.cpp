@@ -267,7 +267,8 @@ void ReadWindowPlacement(TForm& form, settings::TIniStore* store, std::string_vi
         // Qt reports no minimised or maximised position; the value only
         // counts as a stored placement.
         if (!readText(siMinMaxPos).empty()) found = true;
-        const QRect cur = NormalOuterRect(form);
+        const QPoint origin = WorkspaceOrigin();
+        const QRect cur = NormalOuterRect(form).translated(-origin);
         const std::array<int, 4> now = {cur.left(), cur.top(), cur.left() + cur.width(), cur.top() + cur.height()};
         std::array<int, 4> stored = now;
         const std::string norm = readText(siNormPos);
@@ -293,8 +294,9 @@ void ReadWindowPlacement(TForm& form, settings::TIniStore* store, std::string_vi
                     const auto within = [](std::int64_t v) {
                         return static_cast<int>(std::clamp<std::int64_t>(v, -QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
                     };
-                    const QRect outer(within(rect[0]), within(rect[1]), within(rect[2] - rect[0]),
-                                      std::max(1, within(rect[3] - rect[1])));
+                    const QRect outer = QRect(within(rect[0]), within(rect[1]), within(rect[2] - rect[0]),
+                                              std::max(1, within(rect[3] - rect[1])))
+                                            .translated(origin);
                     ApplyNormalOuterRect(form, ReachableRect(outer, screens ? screens() : SystemScreenAreas()),
                                          !sizeable);
                 }
@@ -329,7 +331,7 @@ void ReadWindowPlacement(TForm& form, settings::TIniStore* store, std::string_vi
 
 void WriteWindowPlacement(TForm& form, settings::TIniStore* store, std::string_view section) {
     if (!store) return;
-    const QRect normal = NormalOuterRect(form);
+    const QRect normal = NormalOuterRect(form).translated(-WorkspaceOrigin());
     const Qt::WindowStates state = form.windowState();
     int show = swShowNormal;
     if (state & Qt::WindowMinimized)

@@ -37,6 +37,13 @@ inline constexpr int wpfRestoreToMaximized = 2;
 using ScreenAreas = std::function<std::vector<QRect>()>;
 std::vector<QRect> SystemScreenAreas();
 
+// Where workspace coordinates have their origin on the screen: the stored
+// rectangles are in workspace coordinates, as the Windows placement calls
+// keep them (the top left of the primary screen's work area, so a taskbar at
+// the top or left shifts them). Window managers on X keep no such
+// coordinates; there the origin is the screen's own.
+QPoint WorkspaceOrigin();
+
 // The n-th word (from 1) of text, words separated by runs of blanks and
 // commas; empty when there are fewer than n words.
 std::string NthWord(int n, std::string_view text);

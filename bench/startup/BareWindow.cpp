@@ -2,7 +2,7 @@
 // with no argument a bare Qt window, nothing in it; with "filled" a window
 // holding the same kinds of controls as the launcher's (an 8 x 2 table, four
 // picture buttons, a picture, a flat button, an edit line and a folder
-// button), pictures from the SVG files in the folder given after it. The
+// button), pictures from the PNG files (built from the SVG sources) in the folder given after it. The
 // second shows what the toolkit itself costs for such a window.
 #include <QApplication>
 #include <QIcon>
@@ -23,12 +23,12 @@ void Fill(QWidget& window, const QString& pictures) {
     for (int i = 0; i < 4; ++i) {
         auto* button = new QPushButton(&window);
         button->setGeometry(176 + (i % 2) * 80, 8 + (i / 2) * 64, 72, 57);
-        button->setIcon(QIcon(pictures + u'/' + QLatin1String(names[i]) + QStringLiteral(".svg")));
+        button->setIcon(QIcon(pictures + u'/' + QLatin1String(names[i]) + QStringLiteral(".png")));
         button->setIconSize(QSize(48, 40));
     }
     auto* picture = new QLabel(&window);
     picture->setGeometry(200, 152, 102, 72);
-    picture->setPixmap(QIcon(pictures + QStringLiteral("/setup.svg")).pixmap(QSize(102, 72)));
+    picture->setPixmap(QIcon(pictures + QStringLiteral("/setup.png")).pixmap(QSize(102, 72)));
     auto* init = new QToolButton(&window);
     init->setGeometry(176, 240, 153, 25);
     init->setAutoRaise(true);
@@ -37,7 +37,7 @@ void Fill(QWidget& window, const QString& pictures) {
     path->setGeometry(8, 272, 289, 21);
     auto* folder = new QToolButton(&window);
     folder->setGeometry(296, 272, 33, 29);
-    folder->setIcon(QIcon(pictures + QStringLiteral("/folder.svg")));
+    folder->setIcon(QIcon(pictures + QStringLiteral("/folder.png")));
 }
 
 } // namespace

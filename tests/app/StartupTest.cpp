@@ -2,11 +2,13 @@
 // is stored, and what a broken stored value does.
 
 #include <QFrame>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QToolButton>
 
 #include "app/ErrorReport.h"
+#include "app/TAboutBox.h"
 #include "app/Text.h"
 #include "components/TZelGrid.h"
 #include "host/Registry.h"
@@ -58,6 +60,26 @@ TEST_F(StartupTest, ControlsSitWhereTheRescalerExpectsThem) {
     for (const char* name : {"bbDorv", "bbMaster", "bbAlternatives", "bbCar", "sbInit", "sb1", "Image1",
                              "Panel1", "PathTxt", "sg1", "PopupMenu1"})
         EXPECT_TRUE(w->findChild<QObject*>(QString::fromLatin1(name))) << name;
+}
+
+// Every picture is built into the program, at each scale a screen may ask
+// for: a missing or unreadable one would show an empty button.
+TEST_F(StartupTest, EveryPictureIsThereAtEachScale) {
+    auto w = MakeWindow();
+    app::TAboutBox box(w.get());
+    for (qreal scale : {1.0, 2.0, 3.0}) {
+        for (const QPushButton* b : {w->bbDorv, w->bbMaster, w->bbAlternatives, w->bbCar}) {
+            const QPixmap p = b->icon().pixmap(b->iconSize(), scale);
+            EXPECT_FALSE(p.isNull()) << b->objectName().toStdString();
+            EXPECT_EQ(p.width(), qRound(b->iconSize().width() * scale)) << b->objectName().toStdString();
+        }
+        EXPECT_FALSE(w->sb1->icon().pixmap(w->sb1->iconSize(), scale).isNull());
+        EXPECT_FALSE(w->windowIcon().pixmap(QSize(32, 32), scale).isNull());
+    }
+    for (const QLabel* image : std::initializer_list<const QLabel*>{w->Image1, box.ProgramIcon}) {
+        ASSERT_FALSE(image->pixmap().isNull()) << image->objectName().toStdString();
+        EXPECT_GE(image->pixmap().width(), 102);
+    }
 }
 
 TEST_F(StartupTest, ConsistentWindowsDirectoryPairsAskNothing) {
