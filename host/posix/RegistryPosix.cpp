@@ -28,9 +28,6 @@ namespace {
 
 constexpr std::string_view kFolder = "dorv-launcher";
 constexpr std::string_view kFileName = "registry.reg";
-// Temporary files of a write start with this; one left by a killed writer is
-// removed by the next write (which holds the lock, so no one else is writing).
-const std::string kTempPrefix = "." + std::string(kFileName) + ".";
 
 class Fd final {
 public:
@@ -168,22 +165,10 @@ regfile::Store ParseOrSetAside(const fs::path& file) {
     }
 }
 
-void RemoveStaleTemps(const fs::path& folder) {
-    std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (name.starts_with(kTempPrefix)) fs::remove(it->path(), ec);
-    }
-}
-
 // A writer killed at any moment leaves the old store or the new one.
-void ReplaceAtomically(fs::path file, std::string_view bytes) {
-    std::error_code ec;
-    if (fs::is_symlink(file, ec)) {
-        // A store kept elsewhere through a link stays there; the link stays a link.
-        if (fs::path real = fs::canonical(file, ec); !ec) file = std::move(real);
-    }
-    RemoveStaleTemps(file.parent_path());
+// A store kept elsewhere through a link stays there, and the link a link;
+// temporaries a killed writer left are removed first.
+void ReplaceAtomically(const fs::path& file, std::string_view bytes) {
     if (const int err = posix::ReplaceHostFile(file, bytes))
         throw HostError("Не могу записать " + file.string() + ": " + Errno(err));
 }
@@ -197,22 +182,46 @@ void Modify(const std::function<bool(regfile::Store&)>& change) {
     if (change(store)) ReplaceAtomically(file, regfile::Serialize(store));
 }
 
+// The store as last parsed, with the bytes it came from: reading and
+// comparing the file costs little next to parsing it, so a start's many reads
+// of a large store cost one parse, and any change of the file is seen.
+struct ParsedStore {
+    std::string path;
+    std::string bytes;
+    std::shared_ptr<const regfile::Store> store;
+};
+std::mutex parsedMutex;
+std::optional<ParsedStore> parsed;
+
+std::shared_ptr<const regfile::Store> ParseShared(const fs::path& file) {
+    auto bytes = ReadBytes(file);
+    if (!bytes) return std::make_shared<const regfile::Store>();
+    {
+        const std::lock_guard guard(parsedMutex);
+        if (parsed && parsed->path == file.native() && parsed->bytes == *bytes) return parsed->store;
+    }
+    auto store = std::make_shared<const regfile::Store>(regfile::Parse(*bytes, file.string()));
+    const std::lock_guard guard(parsedMutex);
+    parsed = ParsedStore{file.native(), std::move(*bytes), store};
+    return store;
+}
+
 // What a reader sees: the store, or an empty one when it cannot be read or
 // parsed (then set aside, or left in place and reported).
-regfile::Store ReadStore() {
+std::shared_ptr<const regfile::Store> ReadStore() {
     const fs::path file = StoreFile();
     std::string first;
     try {
-        return ParseStore(file);
+        return ParseShared(file);
     } catch (const HostError& e) {
         first = e.what();
     }
     try {
         WriteLock lock(file);
-        return ParseOrSetAside(file);
+        return std::make_shared<const regfile::Store>(ParseOrSetAside(file));
     } catch (const HostError& e) {
         NoteTrouble(first + " (" + e.what() + ")");
-        return {};
+        return std::make_shared<const regfile::Store>();
     }
 }
 
@@ -259,7 +268,7 @@ std::unique_ptr<RegKey> RegKey::Open(std::string_view path, bool create) {
     impl->path = std::string(path);
     impl->folded = FoldPath(impl->parts);
 
-    if (!ReadStore().Exists(impl->folded)) {
+    if (!ReadStore()->Exists(impl->folded)) {
         if (!create) return nullptr;
         // Failing to make the key, for whatever reason, is a plain "no".
         try {
@@ -284,8 +293,8 @@ const std::string& RegKey::Path() const { return impl_->path; }
 bool RegKey::HasValue(std::string_view name) const { return Query(name).has_value(); }
 
 std::optional<RegValue> RegKey::Query(std::string_view name) const {
-    const regfile::Store store = ReadStore();
-    const regfile::Key* key = store.Find(impl_->folded);
+    const auto store = ReadStore();
+    const regfile::Key* key = store->Find(impl_->folded);
     if (!key) return std::nullopt;
     const regfile::Value* value = regfile::Store::FindValue(*key, name);
     if (!value) return std::nullopt;
@@ -309,9 +318,9 @@ void RegKey::SetString(std::string_view name, std::string_view text) {
 }
 
 std::vector<std::string> RegKey::ValueNames() const {
-    const regfile::Store store = ReadStore();
+    const auto store = ReadStore();
     std::vector<std::string> names;
-    if (const regfile::Key* key = store.Find(impl_->folded))
+    if (const regfile::Key* key = store->Find(impl_->folded))
         for (const auto& value : key->values) names.push_back(value.name);
     return names;
 }

@@ -214,6 +214,18 @@ TEST(KeyStoreFile, DamagedStoreReadsEmptyIsToldOnceAndKeptAsideWhole) {
     }
 }
 
+TEST(KeyStoreFile, StoreChangedInPlaceBySomeoneElseIsReadAnew) {
+    testenv::Sandbox box;
+    const std::string head = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\ExecuteDorv]\r\n";
+    for (const char* value : {"1", "2", "3"}) {
+        // The same size, the same file, at once: only the bytes differ.
+        testenv::WriteFile(StoreFile(box), head + "\"A\"=\"" + value + "\"\r\n");
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKeyPath("ExecuteDorv", false));
+        EXPECT_EQ(reg.ReadText("A"), value);
+    }
+}
+
 TEST(KeyStoreFile, StoreThatIsNoPlainFileIsSetAsideWithoutBlocking) {
     testenv::Sandbox box;
     host::TakeStoreTrouble();
