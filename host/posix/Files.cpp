@@ -25,8 +25,6 @@ namespace fs = std::filesystem;
 namespace host {
 namespace {
 
-constexpr std::uint64_t kCopyLimit = kCopyLimitBytes;
-
 class Fd final {
 public:
     explicit Fd(int fd = -1) : fd_(fd) {}
@@ -225,7 +223,7 @@ int CopyInto(int from, int to) {
         }
         if (n == 0) return 0;
         copied += static_cast<std::uint64_t>(n);
-        if (copied > kCopyLimit) return EFBIG; // a file that grows while it is copied
+        if (copied > kCopyLimitBytes) return EFBIG; // a file that grows while it is copied
         if (const int err = WriteAll(to, {buffer.data(), static_cast<std::size_t>(n)})) return err;
     }
 }
@@ -259,14 +257,14 @@ bool CopyFileReplace(std::string_view from, std::string_view to, std::string* wh
     struct stat st {};
     if (::fstat(source.Get(), &st) != 0) return fail(std::strerror(errno));
     if (!S_ISREG(st.st_mode)) return fail("это не обычный файл");
-    if (static_cast<std::uint64_t>(st.st_size) > kCopyLimit)
-        return fail("файл больше " + std::to_string(kCopyLimit >> 20) + " МБ");
+    if (static_cast<std::uint64_t>(st.st_size) > kCopyLimitBytes)
+        return fail("файл больше " + std::to_string(kCopyLimitBytes >> 20) + " МБ");
     const fs::path target = ToHostPath(to);
     struct stat old {};
     if (::stat(target.c_str(), &old) == 0 && old.st_dev == st.st_dev && old.st_ino == st.st_ino)
         return true; // already the same file
     if (const int err = ReplaceFile(target, [&](int fd) { return CopyInto(source.Get(), fd); }, true))
-        return fail(err == EFBIG ? "файл больше " + std::to_string(kCopyLimit >> 20) + " МБ" : std::strerror(err));
+        return fail(err == EFBIG ? "файл больше " + std::to_string(kCopyLimitBytes >> 20) + " МБ" : std::strerror(err));
     return true;
 }
 
