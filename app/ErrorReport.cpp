@@ -4,6 +4,7 @@
 
 #include "app/Dialogs.h"
 #include "app/Text.h"
+#include "host/Registry.h"
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -28,6 +29,9 @@ void Guarded(const std::function<void()>& handler) {
     } catch (...) {
         DefaultErrorReport(u"Неизвестная ошибка"_s);
     }
+    // A damaged settings store is told once, in the handler that met it
+    // first, however many reads and writes ran into it.
+    if (const auto trouble = host::TakeStoreTrouble()) DefaultErrorReport(ToQ(*trouble));
 }
 
 } // namespace app

@@ -20,7 +20,8 @@ QString ErrorReportText(const QString& message);
 // program goes on.
 void DefaultErrorReport(const QString& message);
 
-// Runs a handler; an error that escapes it goes to the default error report.
+// Runs a handler; an error that escapes it goes to the default error report,
+// and so does the first trouble with the settings store in this run.
 void Guarded(const std::function<void()>& handler);
 
 } // namespace app

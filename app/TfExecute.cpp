@@ -15,6 +15,8 @@
 #include <cmath>
 #include <exception>
 #include <functional>
+#include <limits>
+#include <map>
 #include <vector>
 
 #include "app/Dialogs.h"
@@ -92,29 +94,40 @@ public:
 
 QString RowMark(int row) { return u',' + QString::number(row); }
 
-// The highest N of the section's "DriveN" names (at most limit): no entry
-// above it can exist, so a huge "Drive_Max" does not cost a read per number.
-int HighestDriveIndex(settings::TIniFile& ini, std::string_view section, int limit) {
-    std::vector<std::string> keys;
-    ini.ReadSection(section, keys);
-    int highest = 0;
-    for (const std::string& key : keys) {
-        if (key.size() <= 5) continue;
-        std::string head = key.substr(0, 5);
-        std::transform(head.begin(), head.end(), head.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        if (head != "drive") continue;
-        const std::string_view digits = std::string_view(key).substr(5);
-        if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+bool SameAsciiNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// The catalogue's drive list from one read of its section: "Drive_Max" and
+// the "DriveN" entries by N (the first of a name, as a read of it finds), so
+// that thousands of entries cost one parse, not one each.
+struct DriveList {
+    int count = 0;
+    std::map<int, std::string> drives;
+};
+
+DriveList ReadDriveList(settings::TIniFile& ini, std::string_view section) {
+    DriveList list;
+    bool countSeen = false;
+    for (auto& [name, value] : ini.ReadSectionValues(section)) {
+        if (SameAsciiNoCase(name, "Drive_Max")) {
+            if (!countSeen) list.count = settings::ReadNumberRule(value, 0);
+            countSeen = true;
             continue;
-        long long n = 0;
-        for (const char c : digits) {
-            n = n * 10 + (c - '0');
-            if (n >= limit) break;
         }
-        highest = std::max(highest, static_cast<int>(std::min<long long>(n, limit)));
+        if (name.size() <= 5 || !SameAsciiNoCase(std::string_view(name).substr(0, 5), "drive")) continue;
+        const std::string_view digits = std::string_view(name).substr(5);
+        // Only the name "Drive" + i in decimal is read for entry i.
+        if (digits[0] == '0' || digits.size() > 10 ||
+            !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            continue;
+        const long long n = std::stoll(std::string(digits));
+        if (n > std::numeric_limits<int>::max()) continue;
+        list.drives.try_emplace(static_cast<int>(n), std::move(value));
     }
-    return highest;
+    return list;
 }
 
 // The first character of a UTF-8 text.
@@ -339,23 +352,59 @@ std::string TfExecute::CellText(int col, int row) const { return ToStd(sg1->Cell
 
 namespace {
 
+// Where each line of a column file went: its row, or -1 for an empty line
+// or one beyond the grid.
+using LineRows = std::vector<int>;
+
 // Puts the file's non-empty lines into the column from the top; a file that
-// cannot be read leaves the column as it was.
-void LoadColumn(components::TZelGrid& grid, int col, std::string_view file) {
+// cannot be read leaves the column as it was. False when the file is there
+// but could not be read.
+bool LoadColumn(components::TZelGrid& grid, int col, std::string_view file, LineRows& rows) {
     try {
-        if (!host::FileExists(file)) return;
+        if (!host::FileExists(file)) return true;
         const auto lines = settings::LoadStringList(file);
-        if (!lines) return;
+        if (!lines) return false;
         for (int r = 0; r < grid.RowCount(); ++r) grid.SetCells(col, r, QString());
         int r = 0;
         for (const std::string& line : *lines) {
-            if (line.empty()) continue;
-            if (r >= grid.RowCount()) break;
+            if (line.empty() || r >= grid.RowCount()) {
+                rows.push_back(-1);
+                continue;
+            }
+            rows.push_back(r);
             grid.SetCells(col, r++, ToQ(line));
         }
+        return true;
     } catch (const std::exception&) {
-        // A list that cannot be loaded is left as it was.
+        return false;
     }
+}
+
+// The saved files keep one line per row and the marks name rows, so when
+// empty lines are dropped at load a mark moves with the line of its row:
+// with the name, else with the path. A mark of a row whose lines were both
+// empty marked no data set and goes; marks of another form stay as they are.
+QStringList FollowLines(const std::vector<std::string>& marks, const LineRows& names, const LineRows& paths) {
+    QStringList out;
+    for (const std::string& mark : marks) {
+        const QString text = ToQ(mark);
+        const bool numeric = mark.size() >= 2 && mark.size() <= 10 && mark[0] == ',' &&
+                             std::all_of(mark.begin() + 1, mark.end(), [](char c) { return c >= '0' && c <= '9'; });
+        if (!numeric) {
+            out.append(text);
+            continue;
+        }
+        const auto line = static_cast<std::size_t>(std::stoll(mark.substr(1)));
+        if (line >= names.size() && line >= paths.size()) {
+            out.append(text); // no saved line tells where it went
+            continue;
+        }
+        const int row = line < names.size() && names[line] >= 0 ? names[line]
+                        : line < paths.size() && paths[line] >= 0 ? paths[line]
+                                                                   : -1;
+        if (row >= 0) out.append(RowMark(row));
+    }
+    return out;
 }
 
 } // namespace
@@ -400,17 +449,18 @@ void TfExecute::FormCreate(QObject*) {
                 ToQ(SystemDir_),
             true);
 
-    LoadColumn(*sg1, 0, kColumn1File);
-    LoadColumn(*sg1, 1, kColumn2File);
+    LineRows names, paths;
+    bool loaded = LoadColumn(*sg1, 0, kColumn1File, names);
+    loaded = LoadColumn(*sg1, 1, kColumn2File, paths) && loaded;
     try {
-        if (const auto marks = settings::LoadStringList(kSelectedFile)) {
-            QStringList list;
-            for (const std::string& line : *marks) list.append(ToQ(line));
-            sg1->SetSelectedRows(list);
-        }
+        if (const auto marks = settings::LoadStringList(kSelectedFile))
+            sg1->SetSelectedRows(FollowLines(*marks, names, paths));
+        else if (host::FileExists(kSelectedFile))
+            loaded = false;
     } catch (const std::exception&) {
-        // The marks stay as they were.
+        loaded = false; // the marks stay as they were
     }
+    listLoaded_ = loaded;
 
     Resizer1->ResizeControls(this);
     SGLight1->Restore();
@@ -432,9 +482,12 @@ void TfExecute::FormClose(QObject*, components::TCloseAction&) {
         column2.push_back(CellText(1, r));
     }
     for (const QString& mark : sg1->SelectedRows()) marks.push_back(ToStd(mark));
-    settings::SaveStringList(kColumn1File, column1);
-    settings::SaveStringList(kColumn2File, column2);
-    settings::SaveStringList(kSelectedFile, marks);
+    // Files the start never read hold a list this window never showed.
+    if (listLoaded_) {
+        settings::SaveStringList(kColumn1File, column1);
+        settings::SaveStringList(kColumn2File, column2);
+        settings::SaveStringList(kSelectedFile, marks);
+    }
 
     SGLight1->Save();
 
@@ -462,8 +515,10 @@ void TfExecute::bbDorvClick(QObject* Sender) {
     try {
         settings::TIniFile ini{std::string(kCatalogueIni)};
         ini.WriteNumber("Condition", "MultiScreen", 1);
-    } catch (const std::exception&) {
-        // The catalogue starts all the same.
+    } catch (const std::exception& e) {
+        // The catalogue starts all the same, but the user learns it will not
+        // find the setting.
+        ErrorBox(this, u"Не удалось записать MultiScreen=1: "_s + ToQ(e.what()));
     }
     path = folder + "\\" + hint;
     host::StartProgram(path);
@@ -537,6 +592,7 @@ void TfExecute::sbInitClick(QObject*) {
         host::DeleteFile(kColumn1File);
         host::DeleteFile(kColumn2File);
         host::DeleteFile("Selected.txt");
+        listLoaded_ = true; // the list starts afresh
         sg1->SelectedRows().clear();
         sg1->Invalidate();
         FillDataSetList();
@@ -552,7 +608,7 @@ void TfExecute::FillDataSetList() {
     }
     try {
         settings::TIniFile ini{std::string(kCatalogueIni)};
-        const int count = ini.ReadNumber("CDROM", "Drive_Max", 0);
+        DriveList list = ReadDriveList(ini, "CDROM");
         for (int r = 0; r < sg1->RowCount(); ++r) {
             sg1->SetCells(0, r, QString());
             sg1->SetCells(1, r, QString());
@@ -561,9 +617,10 @@ void TfExecute::FillDataSetList() {
         int r = 0;
         sg1->SetCol(1);
         sg1->SetRow(0);
-        const int last = std::min(count, HighestDriveIndex(ini, "CDROM", std::max(count, 0)));
-        for (int i = 1; i <= last && !closing_; ++i) {
-            std::string value = ini.ReadText("CDROM", "Drive" + std::to_string(i), "");
+        // Entries 1 to Drive_Max in order; missing ones are skipped, so only
+        // those present are visited, however large the count.
+        for (auto it = list.drives.begin(); it != list.drives.end() && it->first <= list.count && !closing_; ++it) {
+            std::string value = std::move(it->second);
             if (value.empty()) continue;
             if (value.back() == '\\') value.pop_back();
             sd1->SetDrives(value);
@@ -607,9 +664,15 @@ void TfExecute::Activate() {
     // The old key file is only replaced once the new one is complete, so a
     // failed copy leaves the active data set as it was.
     if (host::FileExists(target)) host::SetNormalAttributes(target);
-    if (host::CopyFileReplace(source, target)) {
+    std::string why;
+    if (host::CopyFileReplace(source, target, &why)) {
         ActiveDisk_ = CellText(0, row);
         setWindowTitle(ToQ(ActiveDisk_));
+    } else if (host::FileExists(source)) {
+        // A key file that is missing is the row's own story (shown as its
+        // hint); one that is there but could not be copied is told.
+        ErrorBox(this, u"Файл ключа не скопирован: "_s + ToQ(source) + u" → "_s + ToQ(target) + u": "_s +
+                           ToQ(why));
     }
 }
 

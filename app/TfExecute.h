@@ -128,6 +128,9 @@ private:
     QPointer<TAboutBox> aboutBox_;
     bool filling_ = false;
     bool closing_ = false;
+    // The list files were read at start (or the list was filled afresh):
+    // only then may the close write over them.
+    bool listLoaded_ = false;
 };
 
 } // namespace app

@@ -13,10 +13,16 @@ bool FileExists(std::string_view path);
 // True when a folder exists at the path.
 bool DirectoryExists(std::string_view path);
 
-// Copies a file whole, byte for byte, replacing the target. The copy is made
-// in a new file beside the target and then renamed over it, so a failed copy
-// leaves the previous target exactly as it was. Returns false on failure.
-bool CopyFileReplace(std::string_view from, std::string_view to);
+// Largest file CopyFileReplace copies: far above any key file.
+inline constexpr std::uint64_t kCopyLimitBytes = std::uint64_t{64} << 20;
+
+// Copies a plain file whole, byte for byte, replacing the target. The copy is
+// made in a new file beside the target and then renamed over it, so a failed
+// copy leaves the previous target exactly as it was; where no new file can
+// be made in the target's folder, an existing writable target is overwritten
+// in place instead. A pipe, device or a file over kCopyLimitBytes is refused.
+// Returns false on failure, with the reason in why when given.
+bool CopyFileReplace(std::string_view from, std::string_view to, std::string* why = nullptr);
 
 // Deletes a file; false when it could not be deleted (missing included).
 bool DeleteFile(std::string_view path);
@@ -25,13 +31,17 @@ bool DeleteFile(std::string_view path);
 // permission). False on failure.
 bool SetNormalAttributes(std::string_view path);
 
-// The whole content of a file, or nothing when it cannot be read.
+// The whole content of a plain file, or nothing when it cannot be read (a
+// pipe or device is never opened for long).
 std::optional<std::string> ReadWholeFile(std::string_view path);
 
 // Replaces a file atomically: a new file beside it is written, flushed and
 // renamed over the old one (whose permissions it keeps). A process killed at
-// any point leaves the old file or the new one. Throws HostError on failure,
-// leaving the old file as it was. The folder must exist.
+// any point leaves the old file or the new one. Where no new file can be made
+// in the folder, an existing writable file is overwritten in place and
+// flushed (not atomic). Temporaries a killed write left beside the file are
+// removed. Throws HostError on failure, leaving the old file as it was. The
+// folder must exist.
 void WriteFileAtomic(std::string_view path, std::string_view bytes);
 
 // Identity of a folder (device and inode; volume serial and file index on

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace host {
@@ -20,6 +21,12 @@ std::optional<std::string> ProfileRead(std::string_view file, std::string_view s
 // The names of the section's keys, in the file's order; empty when the file
 // or section is missing.
 std::vector<std::string> ProfileKeys(std::string_view file, std::string_view section);
+
+// The section's keys with their values (as ProfileRead gives them), in the
+// file's order, from one read and one parse of the file; empty when the file
+// or section is missing.
+std::vector<std::pair<std::string, std::string>> ProfileEntries(std::string_view file,
+                                                                std::string_view section);
 
 // Replaces the value, or adds the key (and section, and file). Every other
 // byte of the file stays as it was; the file is replaced atomically and the

@@ -4,7 +4,9 @@
 // $XDG_CONFIG_HOME/dorv-launcher/registry.reg, read afresh by every call and
 // replaced atomically, under an advisory lock, by every write. Key and value
 // names match without regard to case. A store that cannot be read or parsed
-// raises HostError naming the file and line and is never overwritten.
+// reads as empty; it is renamed aside whole (registry.reg.damaged-<time>) so
+// that the next write starts a fresh one, and where it cannot be moved, writes
+// fail and leave it as it was. Never is it overwritten by a guess.
 
 #include <cstdint>
 #include <memory>
@@ -42,7 +44,6 @@ class RegKey final {
 public:
     // Opens the key, creating it and every missing key on the path when
     // create is set. Nothing when it does not exist (or cannot be created).
-    // Throws HostError when the store itself cannot be read.
     static std::unique_ptr<RegKey> Open(std::string_view path, bool create);
     ~RegKey();
     RegKey(const RegKey&) = delete;
@@ -66,6 +67,12 @@ private:
     explicit RegKey(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;
 };
+
+// Trouble with the store met since the last call (a damaged or unreadable
+// store file, and what became of it), for the program to tell the user; the
+// same trouble met again is not given again. Nothing when there was none. The Windows registry
+// keeps itself whole; there it is always nothing.
+std::optional<std::string> TakeStoreTrouble();
 
 // For tests and tools: writes a value of any type with raw data (POSIX store
 // and Windows registry alike). Throws HostError on failure.

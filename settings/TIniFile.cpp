@@ -23,6 +23,10 @@ void TIniFile::ReadSection(std::string_view section, std::vector<std::string>& k
     keys = host::ProfileKeys(fileName_, section);
 }
 
+std::vector<std::pair<std::string, std::string>> TIniFile::ReadSectionValues(std::string_view section) {
+    return host::ProfileEntries(fileName_, section);
+}
+
 void TIniFile::WriteText(std::string_view section, std::string_view key, std::string_view text) {
     try {
         host::ProfileWrite(fileName_, section, key, text);

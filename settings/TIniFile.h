@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "settings/TIniStore.h"
@@ -21,6 +22,10 @@ public:
                          std::string_view def) override;
     // Replaces keys by the names of the section's keys, in the file's order.
     void ReadSection(std::string_view section, std::vector<std::string>& keys);
+    // The section's keys and values, in the file's order, from one read of
+    // the file (for a section of many keys, where a read per key would
+    // parse the file again each time).
+    std::vector<std::pair<std::string, std::string>> ReadSectionValues(std::string_view section);
     // Exception "Не могу записать в %s" on failure.
     void WriteText(std::string_view section, std::string_view key,
                    std::string_view text) override;

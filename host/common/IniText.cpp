@@ -163,7 +163,7 @@ struct Scan {
 // With onKey, every key line of the section is handed to it and none is
 // looked for.
 Scan Find(std::string_view file, std::string_view section, std::string_view key, bool utf8,
-          bool wholeFile, const std::function<void(std::string_view)>& onKey = {}) {
+          bool wholeFile, const std::function<void(const Parsed&)>& onKey = {}) {
     Scan s;
     NameMatcher sectionMatch(section, utf8);
     NameMatcher keyMatch(key, utf8);
@@ -208,7 +208,7 @@ Scan Find(std::string_view file, std::string_view section, std::string_view key,
         if (state != State::In) continue;
         s.anchor = line;
         if (p.kind == Kind::Key && onKey) {
-            onKey(p.name);
+            onKey(p);
         } else if (p.kind == Kind::Key && keyMatch.Matches(p.name)) {
             s.keyFound = true;
             s.keyLine = line;
@@ -292,10 +292,30 @@ std::vector<std::string> Keys(std::string_view file, std::string_view section) {
         sectionName = std::move(*s);
     }
     std::vector<std::string> keys;
-    Find(file, sectionName, {}, utf8, false, [&](std::string_view name) {
-        keys.push_back(utf8 ? std::string(name) : Cp1251ToUtf8(name));
+    Find(file, sectionName, {}, utf8, false, [&](const Parsed& p) {
+        keys.push_back(utf8 ? std::string(p.name) : Cp1251ToUtf8(p.name));
     });
     return keys;
+}
+
+std::vector<std::pair<std::string, std::string>> Entries(std::string_view file, std::string_view section) {
+    const bool utf8 = file.starts_with(kBom);
+    section = Trim(section);
+    std::string sectionName(section);
+    if (!utf8) {
+        auto s = Utf8ToCp1251(section);
+        if (!s) return {};
+        sectionName = std::move(*s);
+    }
+    std::vector<std::pair<std::string, std::string>> entries;
+    Find(file, sectionName, {}, utf8, false, [&](const Parsed& p) {
+        const std::string_view value = Cut(p.value, utf8);
+        if (utf8)
+            entries.emplace_back(std::string(p.name), std::string(value));
+        else
+            entries.emplace_back(Cp1251ToUtf8(p.name), Cp1251ToUtf8(value));
+    });
+    return entries;
 }
 
 std::optional<std::string> Write(const std::optional<std::string>& file,

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace host::ini {
@@ -18,6 +19,11 @@ std::optional<std::string> Read(std::string_view file, std::string_view section,
 // The names of the keys of section, in the file's order (a duplicate name
 // as often as it stands).
 std::vector<std::string> Keys(std::string_view file, std::string_view section);
+
+// The key lines of section, name and value as Read gives the value, in the
+// file's order (duplicates included: the first of a name is the one Read
+// finds), from one pass over the file.
+std::vector<std::pair<std::string, std::string>> Entries(std::string_view file, std::string_view section);
 
 // The file after writing key=text in section; nothing when the value is
 // already there unchanged (the file is then not written at all). Throws

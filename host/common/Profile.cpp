@@ -42,6 +42,13 @@ std::vector<std::string> ProfileKeys(std::string_view file, std::string_view sec
     return ini::Keys(*bytes, section);
 }
 
+std::vector<std::pair<std::string, std::string>> ProfileEntries(std::string_view file,
+                                                                std::string_view section) {
+    const auto bytes = ReadWholeFile(Locate(file));
+    if (!bytes) return {};
+    return ini::Entries(*bytes, section);
+}
+
 void ProfileWrite(std::string_view file, std::string_view section, std::string_view key,
                   std::string_view text) {
     const std::string path = Locate(file);

@@ -1,6 +1,8 @@
 #include "host/Files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <random>
 #include <system_error>
 #include <vector>
@@ -83,11 +86,50 @@ void SyncFolder(const fs::path& folder) {
     if (dir) ::fsync(dir.Get());
 }
 
+bool IsTempNameOf(std::string_view name, std::string_view target) {
+    // "." + target + "." + 12 hex digits + ".tmp", as TempPathFor makes it.
+    if (name.size() != 1 + target.size() + 1 + 12 + 4 || name[0] != '.') return false;
+    if (name.substr(1, target.size()) != target || name[1 + target.size()] != '.') return false;
+    const std::string_view hex = name.substr(2 + target.size(), 12);
+    return name.ends_with(".tmp") &&
+           hex.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+}
+
+// A temporary that a killed writer left beside target goes at the next write
+// of target. A writer holds a lock on its temporary for as long as it lives,
+// so one whose lock can be taken has no owner any more.
+void RemoveStaleTemps(const fs::path& folder, const std::string& target) {
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
+    if (!dir) return;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        if (!IsTempNameOf(entry->d_name, target)) continue;
+        Fd temp(::openat(::dirfd(dir.get()), entry->d_name, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
+        if (temp && ::flock(temp.Get(), LOCK_EX | LOCK_NB) == 0) ::unlinkat(::dirfd(dir.get()), entry->d_name, 0);
+    }
+}
+
+// The write where no new file can be made in the folder (staff may write the
+// file but not its folder): the target itself is cut and written again, then
+// flushed. Not atomic: a process killed meanwhile can leave it short.
+int OverwriteInPlace(const fs::path& target, const std::function<int(int)>& fill) {
+    Fd fd(::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!fd) return errno;
+    struct stat st {};
+    if (::fstat(fd.Get(), &st) != 0) return errno;
+    if (!S_ISREG(st.st_mode)) return EINVAL;
+    if (::ftruncate(fd.Get(), 0) != 0) return errno;
+    if (const int err = fill(fd.Get())) return err;
+    if (::fsync(fd.Get()) != 0) return errno;
+    return 0;
+}
+
 // Puts a new version of target in place: fill writes it into a new file in
 // the same folder, which is flushed and renamed over target. The old file's
 // permissions and owner are kept. Returns 0 or the errno of the failure;
 // target is untouched on failure and no temporary file is left behind.
-int ReplaceFile(fs::path target, const std::function<int(int)>& fill) {
+// With inPlace, a folder where no new file can be made has the existing
+// target overwritten instead.
+int ReplaceFile(fs::path target, const std::function<int(int)>& fill, bool inPlace) {
     std::error_code ec;
     if (fs::is_symlink(target, ec)) {
         // Writing through a link keeps the link, as Windows does.
@@ -105,6 +147,18 @@ int ReplaceFile(fs::path target, const std::function<int(int)>& fill) {
     fs::path folder = target.parent_path();
     if (folder.empty()) folder = ".";
     if (target.filename().empty()) return EISDIR;
+    RemoveStaleTemps(folder, target.filename().string());
+    // A folder without write permission takes no new file, whoever runs us
+    // (root included), as a read-only file takes no write.
+    if (struct stat dir {}; inPlace && ::stat(folder.c_str(), &dir) == 0 && (dir.st_mode & 0222) == 0) {
+        if (!hadOld) return EACCES;
+        return OverwriteInPlace(target, fill);
+    }
+    // Where a new file cannot be made but the old one may be written.
+    const auto lockedFolder = [&](int err) {
+        if (!inPlace || !hadOld || (err != EACCES && err != EPERM)) return err;
+        return OverwriteInPlace(target, fill);
+    };
 
     for (const bool anonymous : {true, false}) {
         Fd fd;
@@ -113,7 +167,8 @@ int ReplaceFile(fs::path target, const std::function<int(int)>& fill) {
             // An unnamed file: a process killed while writing leaves nothing.
             fd.Reset(::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
             if (!fd) {
-                if (errno == ENOENT || errno == ENOTDIR || errno == EACCES || errno == EROFS) return errno;
+                if (errno == EACCES || errno == EPERM) return lockedFolder(errno);
+                if (errno == ENOENT || errno == ENOTDIR || errno == EROFS) return errno;
                 continue;
             }
         } else {
@@ -121,10 +176,13 @@ int ReplaceFile(fs::path target, const std::function<int(int)>& fill) {
                 std::string name = TempPathFor(target);
                 fd.Reset(::open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666));
                 if (fd) temp.Set(std::move(name));
-                else if (errno != EEXIST) return errno;
+                else if (errno != EEXIST) return lockedFolder(errno);
             }
             if (!fd) return EEXIST;
         }
+        // Held until this process ends or the temporary is gone: the mark of
+        // a temporary that is still being written.
+        ::flock(fd.Get(), LOCK_EX | LOCK_NB);
         if (const int err = fill(fd.Get())) return err;
         if (hadOld) {
             if (::fchmod(fd.Get(), old.st_mode & 07777) != 0) return errno;
@@ -156,6 +214,7 @@ int ReplaceFile(fs::path target, const std::function<int(int)>& fill) {
 int CopyInto(int from, int to) {
     if (::lseek(from, 0, SEEK_SET) < 0) return errno;
     std::vector<char> buffer(1 << 16);
+    std::uint64_t copied = 0;
     for (;;) {
         const ssize_t n = ::read(from, buffer.data(), buffer.size());
         if (n < 0) {
@@ -163,6 +222,8 @@ int CopyInto(int from, int to) {
             return errno;
         }
         if (n == 0) return 0;
+        copied += static_cast<std::uint64_t>(n);
+        if (copied > kCopyLimitBytes) return EFBIG; // a file that grows while it is copied
         if (const int err = WriteAll(to, {buffer.data(), static_cast<std::size_t>(n)})) return err;
     }
 }
@@ -184,12 +245,27 @@ bool DirectoryExists(std::string_view path) {
     return StatPath(path, st) && S_ISDIR(st.st_mode);
 }
 
-bool CopyFileReplace(std::string_view from, std::string_view to) {
-    if (from.empty() || to.empty()) return false;
-    Fd source(::open(ToHostPath(from).c_str(), O_RDONLY | O_CLOEXEC));
+bool CopyFileReplace(std::string_view from, std::string_view to, std::string* why) {
+    const auto fail = [why](const std::string& text) {
+        if (why) *why = text;
+        return false;
+    };
+    if (from.empty() || to.empty()) return fail(std::strerror(ENOENT));
+    // Without blocking: a pipe posing as a key file must not hang the window.
+    Fd source(::open(ToHostPath(from).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!source) return fail(std::strerror(errno));
     struct stat st {};
-    if (!source || ::fstat(source.Get(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
-    return ReplaceFile(ToHostPath(to), [&](int fd) { return CopyInto(source.Get(), fd); }) == 0;
+    if (::fstat(source.Get(), &st) != 0) return fail(std::strerror(errno));
+    if (!S_ISREG(st.st_mode)) return fail("это не обычный файл");
+    if (static_cast<std::uint64_t>(st.st_size) > kCopyLimitBytes)
+        return fail("файл больше " + std::to_string(kCopyLimitBytes >> 20) + " МБ");
+    const fs::path target = ToHostPath(to);
+    struct stat old {};
+    if (::stat(target.c_str(), &old) == 0 && old.st_dev == st.st_dev && old.st_ino == st.st_ino)
+        return true; // already the same file
+    if (const int err = ReplaceFile(target, [&](int fd) { return CopyInto(source.Get(), fd); }, true))
+        return fail(err == EFBIG ? "файл больше " + std::to_string(kCopyLimitBytes >> 20) + " МБ" : std::strerror(err));
+    return true;
 }
 
 bool DeleteFile(std::string_view path) {
@@ -210,9 +286,10 @@ bool SetNormalAttributes(std::string_view path) {
 
 std::optional<std::string> ReadWholeFile(std::string_view path) {
     if (path.empty()) return std::nullopt;
-    Fd fd(::open(ToHostPath(path).c_str(), O_RDONLY | O_CLOEXEC));
+    // Only a plain file is read, and opening never waits on a pipe or device.
+    Fd fd(::open(ToHostPath(path).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     struct stat st {};
-    if (!fd || ::fstat(fd.Get(), &st) != 0 || S_ISDIR(st.st_mode)) return std::nullopt;
+    if (!fd || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
     std::string content;
     content.reserve(static_cast<std::size_t>(st.st_size));
     std::vector<char> buffer(1 << 16);
@@ -228,12 +305,13 @@ std::optional<std::string> ReadWholeFile(std::string_view path) {
 }
 
 int posix::ReplaceHostFile(const fs::path& target, std::string_view bytes) {
-    return ReplaceFile(target, [&](int fd) { return WriteAll(fd, bytes); });
+    // Never in place: readers of the key store take no lock.
+    return ReplaceFile(target, [&](int fd) { return WriteAll(fd, bytes); }, false);
 }
 
 void WriteFileAtomic(std::string_view path, std::string_view bytes) {
     const fs::path host = ToHostPath(path);
-    if (const int err = posix::ReplaceHostFile(host, bytes))
+    if (const int err = ReplaceFile(host, [&](int fd) { return WriteAll(fd, bytes); }, true))
         throw HostError("cannot write " + std::string(path) + " (" + host.string() +
                         "): " + std::strerror(err));
 }

@@ -138,6 +138,16 @@ struct Finder::Impl {
             name.assign(entryName);
             type = entry->d_type;
             isDir = -1;
+            // Windows knows no pipes, devices or sockets: they are no files of
+            // a walk, and opening one could block or never end.
+            if (type == DT_FIFO || type == DT_CHR || type == DT_BLK || type == DT_SOCK) continue;
+            if (type == DT_LNK || type == DT_UNKNOWN) {
+                struct stat st {};
+                if (::fstatat(::dirfd(dir.get()), name.c_str(), &st, 0) == 0) {
+                    if (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode)) continue;
+                    isDir = S_ISDIR(st.st_mode) ? 1 : 0;
+                }
+            }
             if (!(requested & faDirectory) && Directory()) continue;
             found = true;
             return true;

@@ -129,10 +129,6 @@ std::vector<std::string> FoldAll(const std::vector<std::string>& parts) {
     return folded;
 }
 
-bool HasPrefix(const std::vector<std::string>& path, const std::vector<std::string>& prefix) {
-    return path.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), path.begin());
-}
-
 class Parser final {
 public:
     explicit Parser(std::string_view fileName) : file_(fileName) {}
@@ -358,10 +354,23 @@ bool SplitPath(std::string_view path, std::vector<std::string>& parts) {
 
 bool IsStorableName(std::string_view name) { return !HasControl(name, false) && !FirstInvalidUtf8(name); }
 
+namespace {
+
+// One text for a folded path; "\\" cannot be part of a name.
+std::string Joined(const std::vector<std::string>& folded) {
+    std::string out;
+    for (const auto& part : folded) {
+        out += part;
+        out += '\\';
+    }
+    return out;
+}
+
+} // namespace
+
 const Key* Store::Find(const std::vector<std::string>& foldedPath) const {
-    for (const Key& key : keys)
-        if (key.fold == foldedPath) return &key;
-    return nullptr;
+    const auto it = keyIndex_.find(Joined(foldedPath));
+    return it == keyIndex_.end() ? nullptr : &keys[it->second];
 }
 
 Key* Store::Find(const std::vector<std::string>& foldedPath) {
@@ -370,8 +379,7 @@ Key* Store::Find(const std::vector<std::string>& foldedPath) {
 
 bool Store::Exists(const std::vector<std::string>& foldedPath) const {
     if (foldedPath.empty()) return true;
-    return std::any_of(keys.begin(), keys.end(),
-                       [&](const Key& key) { return HasPrefix(key.fold, foldedPath); });
+    return prefixOwner_.contains(Joined(foldedPath));
 }
 
 Key& Store::Create(const std::vector<std::string>& path) {
@@ -379,37 +387,36 @@ Key& Store::Create(const std::vector<std::string>& path) {
     if (Key* key = Find(folded)) return *key;
     Key key;
     key.path = path;
-    for (std::size_t n = 1; n <= folded.size(); ++n) {
-        const std::vector<std::string> prefix(folded.begin(), folded.begin() + static_cast<std::ptrdiff_t>(n));
-        for (const Key& other : keys) {
-            if (HasPrefix(other.fold, prefix)) {
-                key.path[n - 1] = other.path[n - 1];
-                break;
-            }
-        }
+    const std::size_t place = keys.size();
+    std::string prefix;
+    for (std::size_t n = 0; n < folded.size(); ++n) {
+        prefix += folded[n];
+        prefix += '\\';
+        // A part below a key that exists takes that key's stored case.
+        const auto [it, added] = prefixOwner_.try_emplace(prefix, place);
+        if (!added) key.path[n] = keys[it->second].path[n];
     }
+    keyIndex_.emplace(std::move(prefix), place);
     key.fold = std::move(folded);
     keys.push_back(std::move(key));
     return keys.back();
 }
 
 const Value* Store::FindValue(const Key& key, std::string_view name) {
-    const std::string fold = FoldName(name);
-    for (const Value& value : key.values)
-        if (value.fold == fold) return &value;
-    return nullptr;
+    const auto it = key.valueIndex.find(FoldName(name));
+    return it == key.valueIndex.end() ? nullptr : &key.values[it->second];
 }
 
 void Store::SetValue(Key& key, std::string_view name, std::uint32_t type,
                      std::vector<unsigned char> data) {
     std::string fold = FoldName(name);
-    for (Value& value : key.values) {
-        if (value.fold == fold) {
-            value.type = type;
-            value.data = std::move(data);
-            return;
-        }
+    if (const auto it = key.valueIndex.find(fold); it != key.valueIndex.end()) {
+        Value& value = key.values[it->second];
+        value.type = type;
+        value.data = std::move(data);
+        return;
     }
+    key.valueIndex.emplace(fold, key.values.size());
     key.values.push_back(Value{std::string(name), std::move(fold), type, std::move(data)});
 }
 

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace host::regfile {
@@ -22,6 +24,9 @@ struct Key {
     std::vector<std::string> path; // components below HKEY_CURRENT_USER, as stored
     std::vector<std::string> fold;
     std::vector<Value> values; // in store order
+    // Folded name -> place in values, so that a store of many values is read
+    // and changed in linear time.
+    std::unordered_map<std::string, std::size_t> valueIndex;
 };
 
 // The name as compared: letters upper-cased, so that "Font" and "FONT",
@@ -38,7 +43,7 @@ bool IsStorableName(std::string_view name);
 
 class Store final {
 public:
-    std::vector<Key> keys; // one per section, in file order
+    std::vector<Key> keys; // one per section, in file order; change only through Create
 
     // The key with exactly this path (folded parts), or null. A key that
     // exists only as the parent of another has no section of its own.
@@ -56,6 +61,12 @@ public:
     // the value at the end.
     static void SetValue(Key& key, std::string_view name, std::uint32_t type,
                          std::vector<unsigned char> data);
+
+private:
+    // Joined folded paths: of every key with a section, and of every prefix
+    // of one (the keys that exist).
+    std::unordered_map<std::string, std::size_t> keyIndex_;
+    std::unordered_map<std::string, std::size_t> prefixOwner_; // -> first key below it
 };
 
 // Parses the file's bytes. Throws HostError "<fileName>, строка N: reason".

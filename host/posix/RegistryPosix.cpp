@@ -8,11 +8,14 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <system_error>
+#include <utility>
 
 #include "host/HostTypes.h"
 #include "host/posix/RegFile.h"
@@ -25,9 +28,6 @@ namespace {
 
 constexpr std::string_view kFolder = "dorv-launcher";
 constexpr std::string_view kFileName = "registry.reg";
-// Temporary files of a write start with this; one left by a killed writer is
-// removed by the next write (which holds the lock, so no one else is writing).
-const std::string kTempPrefix = "." + std::string(kFileName) + ".";
 
 class Fd final {
 public:
@@ -62,26 +62,6 @@ fs::path StoreFile() {
     return fs::path(home) / ".config" / kFolder / kFileName;
 }
 
-regfile::Store ReadStore(const fs::path& file) {
-    Fd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd) {
-        if (errno == ENOENT || errno == ENOTDIR) return {};
-        throw HostError("Не могу прочитать " + file.string() + ": " + Errno(errno));
-    }
-    std::string bytes;
-    std::string chunk(1 << 16, '\0');
-    for (;;) {
-        const ssize_t n = ::read(fd.Get(), chunk.data(), chunk.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            throw HostError("Не могу прочитать " + file.string() + ": " + Errno(errno));
-        }
-        if (n == 0) break;
-        bytes.append(chunk.data(), static_cast<std::size_t>(n));
-    }
-    return regfile::Parse(bytes, file.string());
-}
-
 // The writers' lock: flock on a file beside the store, which the rename of
 // the store does not replace.
 class WriteLock final {
@@ -102,22 +82,93 @@ private:
     std::unique_ptr<Fd> fd_; // closing it releases the lock
 };
 
-void RemoveStaleTemps(const fs::path& folder) {
-    std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (name.starts_with(kTempPrefix)) fs::remove(it->path(), ec);
+// The store's bytes; nothing when there is no store; HostError when it is
+// there but cannot be read (no permission, not a plain file, a read error).
+std::optional<std::string> ReadBytes(const fs::path& file) {
+    // Never block on a FIFO or device put where the store should be.
+    Fd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (!fd) {
+        if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
+        throw HostError("Не могу прочитать " + file.string() + ": " + Errno(errno));
+    }
+    struct stat st {};
+    if (::fstat(fd.Get(), &st) != 0) throw HostError("Не могу прочитать " + file.string() + ": " + Errno(errno));
+    if (!S_ISREG(st.st_mode)) throw HostError("Не могу прочитать " + file.string() + ": это не обычный файл");
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(st.st_size));
+    std::string chunk(1 << 16, '\0');
+    for (;;) {
+        const ssize_t n = ::read(fd.Get(), chunk.data(), chunk.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            throw HostError("Не могу прочитать " + file.string() + ": " + Errno(errno));
+        }
+        if (n == 0) return bytes;
+        bytes.append(chunk.data(), static_cast<std::size_t>(n));
+    }
+}
+
+regfile::Store ParseStore(const fs::path& file) {
+    const auto bytes = ReadBytes(file);
+    if (!bytes) return {};
+    return regfile::Parse(*bytes, file.string());
+}
+
+// Trouble with the store, kept for one report: a store left in place gives
+// the same text at every read, and is told once.
+std::mutex troubleMutex;
+std::optional<std::string> trouble;
+std::string lastTrouble;
+
+void NoteTrouble(std::string text) {
+    const std::lock_guard guard(troubleMutex);
+    if (text == lastTrouble) return;
+    lastTrouble = text;
+    trouble = std::move(text);
+}
+
+// A name beside the store for its damaged copy, not yet taken.
+fs::path DamagedName(const fs::path& file) {
+    const std::time_t now = std::time(nullptr);
+    std::tm utc {};
+    ::gmtime_r(&now, &utc);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &utc);
+    const std::string base = file.string() + ".damaged-" + stamp;
+    fs::path name = base;
+    struct stat st {};
+    for (int n = 2; ::lstat(name.c_str(), &st) == 0; ++n) name = base + "-" + std::to_string(n);
+    return name;
+}
+
+// Holding the lock: a store that cannot be read or parsed is renamed aside,
+// byte for byte as it was, so that the next write starts a fresh one and no
+// guess ever replaces it. Where it cannot be moved it stays, and writes fail.
+// Throws HostError only when the store is in trouble and stays in place.
+regfile::Store ParseOrSetAside(const fs::path& file) {
+    try {
+        return ParseStore(file);
+    } catch (const HostError& e) {
+        const fs::path aside = DamagedName(file);
+        if (::rename(file.c_str(), aside.c_str()) == 0) {
+            NoteTrouble("Файл настроек повреждён или не читается (" + std::string(e.what()) +
+                        "). Он сохранён без изменений как " + aside.string() +
+                        "; программа работает с настройками по умолчанию, а при закрытии "
+                        "запишет новый файл " + file.string() + ".");
+            return {};
+        }
+        const int err = errno;
+        const std::string why = std::string(e.what()) + "; не могу отложить его (" + Errno(err) +
+                                "), файл оставлен как есть, настройки не сохраняются";
+        NoteTrouble("Файл настроек повреждён или не читается (" + why + ").");
+        throw HostError(why);
     }
 }
 
 // A writer killed at any moment leaves the old store or the new one.
-void ReplaceAtomically(fs::path file, std::string_view bytes) {
-    std::error_code ec;
-    if (fs::is_symlink(file, ec)) {
-        // A store kept elsewhere through a link stays there; the link stays a link.
-        if (fs::path real = fs::canonical(file, ec); !ec) file = std::move(real);
-    }
-    RemoveStaleTemps(file.parent_path());
+// A store kept elsewhere through a link stays there, and the link a link;
+// temporaries a killed writer left are removed first.
+void ReplaceAtomically(const fs::path& file, std::string_view bytes) {
     if (const int err = posix::ReplaceHostFile(file, bytes))
         throw HostError("Не могу записать " + file.string() + ": " + Errno(err));
 }
@@ -127,8 +178,51 @@ void ReplaceAtomically(fs::path file, std::string_view bytes) {
 void Modify(const std::function<bool(regfile::Store&)>& change) {
     const fs::path file = StoreFile();
     WriteLock lock(file);
-    regfile::Store store = ReadStore(file);
+    regfile::Store store = ParseOrSetAside(file);
     if (change(store)) ReplaceAtomically(file, regfile::Serialize(store));
+}
+
+// The store as last parsed, with the bytes it came from: reading and
+// comparing the file costs little next to parsing it, so a start's many reads
+// of a large store cost one parse, and any change of the file is seen.
+struct ParsedStore {
+    std::string path;
+    std::string bytes;
+    std::shared_ptr<const regfile::Store> store;
+};
+std::mutex parsedMutex;
+std::optional<ParsedStore> parsed;
+
+std::shared_ptr<const regfile::Store> ParseShared(const fs::path& file) {
+    auto bytes = ReadBytes(file);
+    if (!bytes) return std::make_shared<const regfile::Store>();
+    {
+        const std::lock_guard guard(parsedMutex);
+        if (parsed && parsed->path == file.native() && parsed->bytes == *bytes) return parsed->store;
+    }
+    auto store = std::make_shared<const regfile::Store>(regfile::Parse(*bytes, file.string()));
+    const std::lock_guard guard(parsedMutex);
+    parsed = ParsedStore{file.native(), std::move(*bytes), store};
+    return store;
+}
+
+// What a reader sees: the store, or an empty one when it cannot be read or
+// parsed (then set aside, or left in place and reported).
+std::shared_ptr<const regfile::Store> ReadStore() {
+    const fs::path file = StoreFile();
+    std::string first;
+    try {
+        return ParseShared(file);
+    } catch (const HostError& e) {
+        first = e.what();
+    }
+    try {
+        WriteLock lock(file);
+        return std::make_shared<const regfile::Store>(ParseOrSetAside(file));
+    } catch (const HostError& e) {
+        NoteTrouble(first + " (" + e.what() + ")");
+        return std::make_shared<const regfile::Store>();
+    }
 }
 
 std::vector<std::string> FoldPath(const std::vector<std::string>& parts) {
@@ -174,25 +268,17 @@ std::unique_ptr<RegKey> RegKey::Open(std::string_view path, bool create) {
     impl->path = std::string(path);
     impl->folded = FoldPath(impl->parts);
 
-    const fs::path file = StoreFile();
-    if (!ReadStore(file).Exists(impl->folded)) {
+    if (!ReadStore()->Exists(impl->folded)) {
         if (!create) return nullptr;
-        // Failing to make the key is a plain "no"; a store that cannot be
-        // parsed is an error the caller must see.
-        std::optional<WriteLock> lock;
+        // Failing to make the key, for whatever reason, is a plain "no".
         try {
-            lock.emplace(file);
+            Modify([&](regfile::Store& store) {
+                if (store.Exists(impl->folded)) return false;
+                store.Create(impl->parts);
+                return true;
+            });
         } catch (const HostError&) {
             return nullptr;
-        }
-        regfile::Store store = ReadStore(file);
-        if (!store.Exists(impl->folded)) {
-            store.Create(impl->parts);
-            try {
-                ReplaceAtomically(file, regfile::Serialize(store));
-            } catch (const HostError&) {
-                return nullptr;
-            }
         }
     }
     // The constructor is private to this file's factory; ownership is taken at once.
@@ -207,8 +293,8 @@ const std::string& RegKey::Path() const { return impl_->path; }
 bool RegKey::HasValue(std::string_view name) const { return Query(name).has_value(); }
 
 std::optional<RegValue> RegKey::Query(std::string_view name) const {
-    const regfile::Store store = ReadStore(StoreFile());
-    const regfile::Key* key = store.Find(impl_->folded);
+    const auto store = ReadStore();
+    const regfile::Key* key = store->Find(impl_->folded);
     if (!key) return std::nullopt;
     const regfile::Value* value = regfile::Store::FindValue(*key, name);
     if (!value) return std::nullopt;
@@ -232,11 +318,16 @@ void RegKey::SetString(std::string_view name, std::string_view text) {
 }
 
 std::vector<std::string> RegKey::ValueNames() const {
-    const regfile::Store store = ReadStore(StoreFile());
+    const auto store = ReadStore();
     std::vector<std::string> names;
-    if (const regfile::Key* key = store.Find(impl_->folded))
+    if (const regfile::Key* key = store->Find(impl_->folded))
         for (const auto& value : key->values) names.push_back(value.name);
     return names;
+}
+
+std::optional<std::string> TakeStoreTrouble() {
+    const std::lock_guard guard(troubleMutex);
+    return std::exchange(trouble, std::nullopt);
 }
 
 void RegSetRaw(std::string_view keyPath, std::string_view name, std::uint32_t type,

@@ -5,6 +5,7 @@
 #include "host/Files.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <random>
 #include <vector>
 
@@ -108,6 +109,18 @@ DWORD WriteAll(HANDLE file, std::string_view bytes) {
     return 0;
 }
 
+// Where no new file can be made in the folder (staff may write the file but
+// not its folder): the existing target is cut and written again, then
+// flushed. Not atomic: a process killed meanwhile can leave it short.
+DWORD OverwriteInPlace(const std::wstring& target, std::string_view bytes) {
+    win32::Handle file(::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return ::GetLastError();
+    if (const DWORD err = WriteAll(file.Get(), bytes)) return err;
+    if (!::FlushFileBuffers(file.Get())) return ::GetLastError();
+    return 0;
+}
+
 DWORD WriteReplacing(const std::wstring& given, std::string_view bytes) {
     if (given.empty()) return ERROR_INVALID_NAME;
     const std::wstring target = StoredName(given);
@@ -118,8 +131,13 @@ DWORD WriteReplacing(const std::wstring& given, std::string_view bytes) {
     for (int tries = 0; tries < 100 && !file; ++tries) {
         std::wstring name = TempNameFor(target);
         file.Reset(::CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (file) temp.Set(std::move(name));
-        else if (::GetLastError() != ERROR_FILE_EXISTS) return ::GetLastError();
+        if (file) {
+            temp.Set(std::move(name));
+        } else if (const DWORD err = ::GetLastError(); err != ERROR_FILE_EXISTS) {
+            if (err == ERROR_ACCESS_DENIED && AttributesOf(target) != kNoAttributes)
+                return OverwriteInPlace(target, bytes);
+            return err;
+        }
     }
     if (!file) return ERROR_FILE_EXISTS;
     if (const DWORD err = WriteAll(file.Get(), bytes)) return err;
@@ -140,19 +158,36 @@ bool DirectoryExists(std::string_view path) {
     return attributes != kNoAttributes && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool CopyFileReplace(std::string_view from, std::string_view to) {
+bool CopyFileReplace(std::string_view from, std::string_view to, std::string* why) {
+    const auto fail = [why](DWORD err) {
+        if (why) *why = win32::ErrorText(err);
+        return false;
+    };
     const std::wstring source = Wide(from), target = StoredName(Wide(to));
     const DWORD sourceAttributes = AttributesOf(source);
-    if (target.empty() || sourceAttributes == kNoAttributes || (sourceAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return false;
-    if (RefusalFor(target)) return false;
+    if (target.empty() || sourceAttributes == kNoAttributes) return fail(ERROR_FILE_NOT_FOUND);
+    if (sourceAttributes & FILE_ATTRIBUTE_DIRECTORY) return fail(ERROR_DIRECTORY);
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExW(source.c_str(), GetFileExInfoStandard, &data)) return fail(::GetLastError());
+    const std::uint64_t size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    if (size > kCopyLimitBytes) return fail(ERROR_FILE_TOO_LARGE);
+    if (const DWORD refused = RefusalFor(target)) return fail(refused);
     // A copy from a read-only medium must not make the target read-only.
     const DWORD attributes = AttributesForNew(target);
     TempFile temp;
     std::wstring name = TempNameFor(target);
-    if (!::CopyFileW(source.c_str(), name.c_str(), TRUE)) return false;
+    if (!::CopyFileW(source.c_str(), name.c_str(), TRUE)) {
+        const DWORD err = ::GetLastError();
+        if (err != ERROR_ACCESS_DENIED || AttributesOf(target) == kNoAttributes) return fail(err);
+        // A folder that takes no new file: the key file is written in place.
+        const auto bytes = ReadWholeFile(from);
+        if (!bytes) return fail(err);
+        if (const DWORD again = OverwriteInPlace(target, *bytes)) return fail(again);
+        return true;
+    }
     temp.Set(std::move(name));
-    return MoveIntoPlace(temp, target, attributes) == 0;
+    if (const DWORD err = MoveIntoPlace(temp, target, attributes)) return fail(err);
+    return true;
 }
 
 bool DeleteFile(std::string_view path) {

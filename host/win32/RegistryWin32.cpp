@@ -173,6 +173,8 @@ std::vector<std::string> RegKey::ValueNames() const {
     return names;
 }
 
+std::optional<std::string> TakeStoreTrouble() { return std::nullopt; }
+
 void RegSetRaw(std::string_view keyPath, std::string_view name, std::uint32_t type,
                const std::vector<unsigned char>& data) {
     const auto wide = KeyPath(keyPath);
