@@ -55,7 +55,7 @@ AppTest::AppTest() {
     QApplication::setQuitOnLastWindowClosed(false);
 }
 
-AppTest::~AppTest() { ::unsetenv("WINE"); }
+AppTest::~AppTest() { qunsetenv("WINE"); }
 
 std::unique_ptr<app::TfExecute> AppTest::MakeWindow(QStringList arguments, std::string windowsDir,
                                                     std::string systemDir) {
@@ -72,7 +72,7 @@ void AppTest::InstallWine() {
                        "for a in \"$@\"; do line=\"$line|$a\"; done\n"
                        "printf '%s\\n' \"$line\" >> '" + wineLog_.string() + "'\n");
     fs::permissions(script, fs::perms::owner_all);
-    ::setenv("WINE", script.c_str(), 1);
+    qputenv("WINE", QByteArray::fromStdString(script.string()));
 }
 
 std::vector<std::string> AppTest::WineStarts(std::size_t want, int timeoutMs) {

@@ -1,0 +1,37 @@
+# The Windows release package: one folder dorv-launcher/ holding the program,
+# the Qt DLLs it links, the platform and style plugins, Qt's Russian
+# translation and the MinGW runtime the Qt DLLs need, laid out as Qt's
+# deployment tool does (a cross build has no such tool). cpack -G ZIP makes
+# dist/dorv-launcher-<version>-windows-x64.zip of it.
+set(DORV_PACKAGE_DIR dorv-launcher)
+install(TARGETS dorv-launcher RUNTIME DESTINATION ${DORV_PACKAGE_DIR} COMPONENT package)
+foreach(module Core Gui Widgets)
+  install(FILES $<TARGET_FILE:Qt6::${module}> DESTINATION ${DORV_PACKAGE_DIR} COMPONENT package)
+endforeach()
+# Pictures are PNG, which Qt reads without a plugin, so no image plugin is
+# shipped.
+install(FILES ${DORV_QT_WINDOWS}/plugins/platforms/qwindows.dll
+  DESTINATION ${DORV_PACKAGE_DIR}/platforms COMPONENT package)
+install(FILES ${DORV_QT_WINDOWS}/plugins/styles/qwindowsvistastyle.dll
+  DESTINATION ${DORV_PACKAGE_DIR}/styles COMPONENT package)
+set(DORV_QT_TRANSLATION_FILE /usr/share/qt6/translations/qtbase_ru.qm CACHE FILEPATH
+    "Qt's Russian translation (Debian package qt6-translations-l10n)")
+if(NOT EXISTS ${DORV_QT_TRANSLATION_FILE})
+  message(FATAL_ERROR "${DORV_QT_TRANSLATION_FILE} is missing (Debian package qt6-translations-l10n)")
+endif()
+install(FILES ${DORV_QT_TRANSLATION_FILE} DESTINATION ${DORV_PACKAGE_DIR}/translations COMPONENT package)
+execute_process(COMMAND ${PROJECT_SOURCE_DIR}/scripts/mingw-runtime
+  OUTPUT_VARIABLE mingw_runtime OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+string(REPLACE "\n" ";" mingw_runtime "${mingw_runtime}")
+install(FILES ${mingw_runtime} DESTINATION ${DORV_PACKAGE_DIR} COMPONENT package)
+
+set(CPACK_GENERATOR ZIP)
+set(CPACK_PACKAGE_NAME dorv-launcher)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_FILE_NAME dorv-launcher-${PROJECT_VERSION}-windows-x64)
+set(CPACK_PACKAGE_DIRECTORY ${PROJECT_SOURCE_DIR}/dist)
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_COMPONENTS_ALL package)
+set(CPACK_ARCHIVE_COMPONENT_INSTALL OFF)
+include(CPack)
