@@ -39,6 +39,11 @@ ROWS = 8
 INFO_TITLE = "Информация"
 ERROR_TITLE = "Ошибка"
 ABOUT_TITLE = "О прграмме"
+# Qt's own dialogs, in Russian from the translation built into the program.
+OPEN_TITLE = "Открыть"
+FONT_TITLE = "Выбор шрифта"
+# The key file chosen through the popup menu's open dialog for row 0.
+CHOSEN_KEY = "E:\\SPARE\\TVDORVKY.INI"
 APP_TITLE = "Запуск Дорва"
 NOT_FOUND = "не найден файл TVDORVKY.INI"
 SEVERAL = "найдено несколько файлов TVDORVKY.INI"
@@ -461,7 +466,7 @@ def check_stored_state(world, moved_to, outer_size):
            "column1.txt does not hold the data-set names, one CR LF line per grid row, in code page 1251: "
            f"{read_bytes(os.path.join(work, 'column1.txt'))!r}")
     expect(read_bytes(os.path.join(work, "column2.txt")) ==
-           cp1251_lines(["E:\\EUROPE\\TVDORVKY.INI", "F:\\АЗИЯ\\TVDORVKY.INI", NOT_FOUND, SEVERAL] + [""] * 4),
+           cp1251_lines([CHOSEN_KEY, "F:\\АЗИЯ\\TVDORVKY.INI", NOT_FOUND, SEVERAL] + [""] * 4),
            "column2.txt does not hold the key-file paths and status texts: "
            f"{read_bytes(os.path.join(work, 'column2.txt'))!r}")
     expect(read_bytes(os.path.join(work, "selected.txt")) == b",3\r\n,0\r\n",
@@ -711,6 +716,24 @@ def main():
             about = app.dialog(ABOUT_TITLE)
             app.answer(about, "Escape")
             print("about box shown and closed", flush=True)
+
+            app.x.activate(app.wid)
+            app.x.key("ctrl+alt+f")
+            app.answer(app.dialog(FONT_TITLE), "Escape")
+            # The popup menu's open dialog on the current row (0): a name typed
+            # without its extension finds TVDORVKY.INI.
+            spare = world.disk_file("e", "SPARE", "TVDORVKY.INI")
+            world.write(spare, b"spare")
+            left, top, width, height = app.cell_rect(0, 0)
+            x.run("xdotool", "mousemove", "--window", str(app.wid), str(left + 10), str(top + height // 2))
+            x.run("xdotool", "click", "3")
+            time.sleep(0.5)
+            x.key("Down", "Return")
+            chooser = app.dialog(OPEN_TITLE)
+            x.activate(chooser)
+            x.run("xdotool", "type", "--delay", "15", spare[:-len(".INI")])
+            app.answer(chooser, "Return")
+            print("font and open-file dialogs shown in Russian", flush=True)
 
             # Move the window, then close it where it now is.
             before = app.geometry()
