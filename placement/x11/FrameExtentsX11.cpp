@@ -58,6 +58,16 @@ bool Supports(xcb_connection_t* c, xcb_window_t root, xcb_atom_t what) {
     return std::find(atoms, atoms + count, what) != atoms + count;
 }
 
+// The manager counts in the screen's pixels, Qt's geometry in
+// device-independent ones.
+std::optional<QMargins> Logical(const std::optional<QMargins>& physical, const QWindow& window) {
+    if (!physical) return std::nullopt;
+    const qreal ratio = window.devicePixelRatio();
+    if (ratio <= 0 || ratio == 1) return physical;
+    return QMargins(qRound(physical->left() / ratio), qRound(physical->top() / ratio),
+                    qRound(physical->right() / ratio), qRound(physical->bottom() / ratio));
+}
+
 xcb_connection_t* Connection() {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     return x11 ? x11->connection() : nullptr;
@@ -70,7 +80,7 @@ std::optional<QMargins> NotedFrameExtents(QWindow& window) {
     if (!c) return std::nullopt;
     const xcb_atom_t frameExtents = Atom(c, "_NET_FRAME_EXTENTS");
     if (frameExtents == XCB_ATOM_NONE) return std::nullopt;
-    return Extents(c, static_cast<xcb_window_t>(window.winId()), frameExtents);
+    return Logical(Extents(c, static_cast<xcb_window_t>(window.winId()), frameExtents), window);
 }
 
 std::optional<QMargins> RequestFrameExtents(QWindow& window) {
@@ -81,7 +91,7 @@ std::optional<QMargins> RequestFrameExtents(QWindow& window) {
     const xcb_atom_t request = Atom(c, "_NET_REQUEST_FRAME_EXTENTS");
     if (frameExtents == XCB_ATOM_NONE || request == XCB_ATOM_NONE) return std::nullopt;
     // A window shown before has its frame noted already.
-    if (auto known = Extents(c, id, frameExtents)) return known;
+    if (auto known = Extents(c, id, frameExtents)) return Logical(known, window);
 
     const xcb_setup_t* setup = xcb_get_setup(c);
     const xcb_screen_iterator_t screens = xcb_setup_roots_iterator(setup);
@@ -102,7 +112,7 @@ std::optional<QMargins> RequestFrameExtents(QWindow& window) {
     // own queue, so look at the property itself.
     const auto deadline = std::chrono::steady_clock::now() + kAnswerTime;
     do {
-        if (auto answered = Extents(c, id, frameExtents)) return answered;
+        if (auto answered = Extents(c, id, frameExtents)) return Logical(answered, window);
         std::this_thread::sleep_for(kPollInterval);
     } while (std::chrono::steady_clock::now() < deadline);
     return std::nullopt;

@@ -590,17 +590,30 @@ def start_window_manager(procs, x, wm, cwd):
              f"{wm} to manage the screen", timeout=30, interval=0.1)
 
 
+# How the placement round trip sets its scale: QT_SCALE_FACTOR, or
+# QT_SCREEN_SCALE_FACTORS (a factor for the screen).
+SCALE_VARIABLE = "QT_SCALE_FACTOR"
+
+
 def near(a, b):
     return all(abs(p - q) <= 1 for p, q in zip(a, b))
 
 
-def placement_round_trip(procs, display, root, launcher_path, run, keep):
+def placement_round_trip(procs, display, root, launcher_path, run, keep, scale):
     """One window opened, moved and resized by the window manager, closed and
-    reopened in a fresh world; returns a list of what was misplaced."""
+    reopened in a fresh world; returns a list of what was misplaced. With a
+    scale the program runs at that Qt scale factor: X reports physical
+    pixels, the stored values are Qt's device-independent ones."""
     world = World(os.path.join(root, f"run{run}"))
-    x = X(world.env(display))
+    env = world.env(display)
+    if scale != 1:
+        env[SCALE_VARIABLE] = str(scale)
+    x = X(env)
     problems = []
     app = Launcher(procs, x, world, launcher_path, 1)
+    first = app.geometry()
+    if first[2:] != (CLIENT_W * scale, CLIENT_H * scale):
+        problems.append(f"opened with a client of {first[2:]}, not {scale} x the design size")
     # A different place and size each run, inside the smallest work area.
     target = (90 + 13 * (run % 9), 70 + 11 * (run % 7))
     size = (380 + 7 * (run % 11), 340 + 5 * (run % 9))
@@ -619,6 +632,7 @@ def placement_round_trip(procs, display, root, launcher_path, run, keep):
                     .decode("utf-8", "replace"))
     norm = numbers(reg.get("hkey_current_user\\executedorv\\mainform", {}).get("normpos"))
     frame = (closed[0] - fl, closed[1] - ft, closed[0] + closed[2] + fr, closed[1] + closed[3] + fb)
+    frame = tuple(v / scale for v in frame)
     if norm is None or not near(norm, frame):
         problems.append(f"NormPos {norm}, the frame was {list(frame)}")
 
@@ -633,14 +647,14 @@ def placement_round_trip(procs, display, root, launcher_path, run, keep):
     return problems
 
 
-def run_placement(procs, root, launcher_path, wm, runs, keep):
+def run_placement(procs, root, launcher_path, wm, runs, keep, scale):
     display = start_display(procs, root)
     session = World(os.path.join(root, "session"))
     start_window_manager(procs, X(session.env(display)), wm, session.work)
     print(f"display {display} under {wm}, root {root}", flush=True)
     misplaced = 0
     for run in range(runs):
-        problems = placement_round_trip(procs, display, root, launcher_path, run, keep)
+        problems = placement_round_trip(procs, display, root, launcher_path, run, keep, scale)
         if problems:
             misplaced += 1
             for p in problems:
@@ -654,9 +668,14 @@ def main():
     parser.add_argument("--wm", choices=sorted(WINDOW_MANAGERS), default="openbox")
     parser.add_argument("--placement", type=int, metavar="N", default=0,
                         help="only the placement round trip, N times")
+    parser.add_argument("--scale", type=int, default=1, help="Qt scale factor of the placement round trip")
+    parser.add_argument("--scale-variable", choices=("QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS"),
+                        default="QT_SCALE_FACTOR")
     parser.add_argument("--keep", action="store_true", help="keep the temporary root")
     args = parser.parse_args()
     launcher_path = os.path.abspath(args.launcher)
+    global SCALE_VARIABLE
+    SCALE_VARIABLE = args.scale_variable
 
     for tool in ("Xvfb", *(a for a in WINDOW_MANAGERS[args.wm] if not a.startswith("-")), "xdotool", "xwininfo", "xprop", "import"):
         require(shutil.which(tool), f"{tool} is not installed (scripts/install-deps installs it)")
@@ -668,7 +687,7 @@ def main():
     x = None
     try:
         if args.placement:
-            run_placement(procs, root, launcher_path, args.wm, args.placement, args.keep)
+            run_placement(procs, root, launcher_path, args.wm, args.placement, args.keep, args.scale)
         else:
             world = World(root)
             display = start_display(procs, root)
