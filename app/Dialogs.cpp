@@ -4,11 +4,14 @@
 #include <QAbstractButton>
 #include <QCursor>
 #include <QDialog>
+#include <QDir>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
+#include <utility>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -49,6 +52,60 @@ private:
     bool covers_;
 };
 
+// The existing file a typed name means, as the catalogue's system reads it:
+// the default suffix added to a name without one, and the name matched
+// exactly, else without regard to case. Empty when there is none.
+QString ExistingFileNamed(const QString& typed, const QString& defaultSuffix) {
+    const QFileInfo info(typed);
+    if (info.isFile()) return typed;
+    QString name = info.fileName();
+    if (name.isEmpty()) return {};
+    if (!defaultSuffix.isEmpty() && !name.contains(u'.')) name += u'.' + defaultSuffix;
+    const QDir folder = info.dir();
+    if (QFileInfo(folder.filePath(name)).isFile()) return folder.filePath(name);
+    for (const QString& entry : folder.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (entry.compare(name, Qt::CaseInsensitive) == 0) return folder.filePath(entry);
+    }
+    return {};
+}
+
+// Qt's own open-file dialog looks for the typed name, its default suffix
+// added, in that letter case only; Windows and Wine match a name without
+// regard to case, so the typed name is looked up here first.
+class OpenFileDialog final : public QFileDialog {
+public:
+    OpenFileDialog(QWidget* owner, const QString& folder, const QString& filter, QString defaultSuffix)
+        : QFileDialog(owner, QString(), folder, filter), defaultSuffix_(std::move(defaultSuffix)) {
+        setFileMode(QFileDialog::ExistingFile);
+        setAcceptMode(QFileDialog::AcceptOpen);
+        // A native dialog adds it on its own.
+        setDefaultSuffix(defaultSuffix_);
+    }
+
+    // The file chosen: the one the typed name means, else what Qt chose.
+    QString Chosen() const {
+        if (!found_.isEmpty()) return found_;
+        return selectedFiles().isEmpty() ? QString() : selectedFiles().constFirst();
+    }
+
+protected:
+    void accept() override {
+        if (const QStringList typed = selectedFiles(); typed.size() == 1) {
+            found_ = ExistingFileNamed(typed.constFirst(), defaultSuffix_);
+            // Known to exist: Qt's own check, which would miss it, is skipped.
+            if (!found_.isEmpty()) {
+                QDialog::accept();
+                return;
+            }
+        }
+        QFileDialog::accept();
+    }
+
+private:
+    QString defaultSuffix_;
+    QString found_;
+};
+
 class QtDialogs final : public Dialogs {
 public:
     void Message(QWidget* owner, MsgKind kind, const QString& title, const QString& text) override {
@@ -65,13 +122,12 @@ public:
     }
 
     std::optional<std::filesystem::path> OpenFile(QWidget* owner, const QString& filter,
-                                                  const std::filesystem::path& startIn) override {
+                                                  const std::filesystem::path& startIn,
+                                                  const QString& defaultSuffix) override {
         const ArrowWhileOpen arrow;
-        QFileDialog dialog(owner, QString(), QString::fromStdU16String(startIn.u16string()), filter);
-        dialog.setFileMode(QFileDialog::ExistingFile);
-        dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-        return std::filesystem::path(dialog.selectedFiles().constFirst().toStdU16String());
+        OpenFileDialog dialog(owner, QString::fromStdU16String(startIn.u16string()), filter, defaultSuffix);
+        if (dialog.exec() != QDialog::Accepted || dialog.Chosen().isEmpty()) return std::nullopt;
+        return std::filesystem::path(dialog.Chosen().toStdU16String());
     }
 
     std::optional<QFont> ChooseFont(QWidget* owner, const QFont& preset) override {

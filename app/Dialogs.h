@@ -27,9 +27,11 @@ public:
     virtual std::optional<std::filesystem::path> ChooseFolder(QWidget* owner,
                                                               const QString& title) = 0;
     // An existing file chosen on this machine; nothing on cancel. The filter
-    // is Qt's form ("Ини файлы (*.ini)").
+    // is Qt's form ("Ини файлы (*.ini)"). A typed name without an extension
+    // gets defaultSuffix ("ini"; none when empty) before it is looked for.
     virtual std::optional<std::filesystem::path> OpenFile(QWidget* owner, const QString& filter,
-                                                          const std::filesystem::path& startIn) = 0;
+                                                          const std::filesystem::path& startIn,
+                                                          const QString& defaultSuffix) = 0;
     // The chosen font, or nothing when the dialog was not confirmed.
     virtual std::optional<QFont> ChooseFont(QWidget* owner, const QFont& preset) = 0;
     // Shows a dialog modally; its result code.

@@ -554,7 +554,7 @@ void TfExecute::Image1DblClick(QObject*) {
     // The hint promises the catalogue's setup program, and nothing names it:
     // the user picks it, starting in the installation folder.
     const auto file = CurrentDialogs().OpenFile(this, u"Программы (*.exe)"_s,
-                                                host::ToHostPath(ToStd(PathTxt->text())));
+                                                host::ToHostPath(ToStd(PathTxt->text())), {});
     if (!file) return;
     host::StartProgram(host::ToWindowsPath(*file));
 }
@@ -689,7 +689,7 @@ void TfExecute::sg1DblClick(QObject* Sender) {
 }
 
 void TfExecute::NSelectClick(QObject*) {
-    const auto file = CurrentDialogs().OpenFile(this, u"Ини файлы (*.ini)"_s, {});
+    const auto file = CurrentDialogs().OpenFile(this, u"Ини файлы (*.ini)"_s, {}, u"ini"_s);
     if (!file) return;
     sg1->SetCells(1, sg1->Row(), ToQ(host::ToWindowsPath(*file)));
 }

@@ -3,9 +3,11 @@
 #include "app/ErrorReport.h"
 #include "app/TAboutBox.h"
 #include "app/TfExecute.h"
+#include "app/Translation.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
+    app::InstallQtTranslation(application);
     // The application title; the window system shows it for a main window
     // whose caption is empty. (A display name would be appended to every
     // window's caption, and the boxes' captions must stay as they are.)

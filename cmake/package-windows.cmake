@@ -14,12 +14,9 @@ install(FILES ${DORV_QT_WINDOWS}/plugins/platforms/qwindows.dll
   DESTINATION ${DORV_PACKAGE_DIR}/platforms COMPONENT package)
 install(FILES ${DORV_QT_WINDOWS}/plugins/styles/qwindowsvistastyle.dll
   DESTINATION ${DORV_PACKAGE_DIR}/styles COMPONENT package)
-set(DORV_QT_TRANSLATION_FILE /usr/share/qt6/translations/qtbase_ru.qm CACHE FILEPATH
-    "Qt's Russian translation (Debian package qt6-translations-l10n)")
-if(NOT EXISTS ${DORV_QT_TRANSLATION_FILE})
-  message(FATAL_ERROR "${DORV_QT_TRANSLATION_FILE} is missing (Debian package qt6-translations-l10n)")
-endif()
-install(FILES ${DORV_QT_TRANSLATION_FILE} DESTINATION ${DORV_PACKAGE_DIR}/translations COMPONENT package)
+# The program carries the translation in its resources; the file beside it
+# is where Qt's deployment puts it, for tools that look there.
+install(FILES ${DORV_QT_TRANSLATION} DESTINATION ${DORV_PACKAGE_DIR}/translations COMPONENT package)
 execute_process(COMMAND ${PROJECT_SOURCE_DIR}/scripts/mingw-runtime
   OUTPUT_VARIABLE mingw_runtime OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
 string(REPLACE "\n" ";" mingw_runtime "${mingw_runtime}")

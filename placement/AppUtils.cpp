@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "components/TForm.h"
+#include "placement/FrameExtents.h"
 #include "settings/NumberRule.h"
 #include "settings/TIniStore.h"
 
@@ -47,19 +48,30 @@ bool HasFrame(const TForm& form) {
            !(form.windowFlags() & Qt::FramelessWindowHint);
 }
 
+// Where the client goes when the frame round it fills outer; with
+// positionOnly the client keeps its size.
+QRect ClientRect(const TForm& form, const QRect& outer, const QMargins& frame, bool positionOnly) {
+    const QSize size = positionOnly ? form.size()
+                                    : QSize(std::max(1, outer.width() - frame.left() - frame.right()),
+                                            std::max(1, outer.height() - frame.top() - frame.bottom()));
+    return QRect(outer.topLeft() + QPoint(frame.left(), frame.top()), size);
+}
+
 // Puts the frame at outer's corner and, unless positionOnly, makes the
 // client fill the rest of outer. A form fixed in size stays fixed, at the
 // new size.
 void PlaceClient(TForm& form, const QRect& outer, const QMargins& frame, bool positionOnly) {
-    // move() places a window by its frame; resize() sets the client size.
-    form.move(outer.topLeft());
-    if (positionOnly) return;
-    const QSize client(std::max(1, outer.width() - frame.left() - frame.right()),
-                       std::max(1, outer.height() - frame.top() - frame.bottom()));
-    if (form.minimumSize() == form.maximumSize())
-        form.setFixedSize(client);
-    else
-        form.resize(client);
+    const QRect client = ClientRect(form, outer, frame, positionOnly);
+    if (!positionOnly && form.minimumSize() == form.maximumSize()) form.setFixedSize(client.size());
+    if (frame.isNull()) {
+        // move() places a window by its frame, as far as Qt knows it.
+        form.move(outer.topLeft());
+        if (!positionOnly) form.resize(client.size());
+    } else {
+        // With the frame known the client is placed itself: some managers
+        // (fluxbox) put the client, not the frame, where move() asks.
+        form.setGeometry(client);
+    }
 }
 
 // Waits, while the window is shown, for the window manager to report the
@@ -111,11 +123,14 @@ private:
     // once it has stayed there a few ticks, and is placed again until then.
     void Check() {
         if (done_ || !form_.isVisible()) return;
-        const QMargins frame = FrameMargins(form_);
+        // Qt learns the frame from some managers only late; the manager's
+        // own note on the window counts as well.
+        QMargins frame = FrameMargins(form_);
+        if (frame.isNull() && form_.windowHandle())
+            frame = NotedFrameExtents(*form_.windowHandle()).value_or(QMargins());
         if (frame.isNull()) return;
-        const QRect now = form_.frameGeometry();
-        const bool placed =
-            now.topLeft() == outer_.topLeft() && (positionOnly_ || now.size() == outer_.size());
+        const QRect now = form_.geometry();
+        const bool placed = now == ClientRect(form_, outer_, frame, positionOnly_);
         if (placed) {
             if (++steadyTicks_ >= kSteadyTicks) Cancel();
             return;
@@ -215,9 +230,19 @@ void ApplyNormalOuterRect(TForm& form, const QRect& outer, bool positionOnly) {
     const bool restoreState = state & (Qt::WindowMaximized | Qt::WindowFullScreen);
     // Qt has no setter for the restored geometry: set it in the normal state.
     if (restoreState) form.setWindowState(state & ~(Qt::WindowMaximized | Qt::WindowFullScreen));
-    const QMargins frame = FrameMargins(form);
+    QMargins frame = FrameMargins(form);
+    // Before the first map the frame is unknown; the window manager can say
+    // in advance which frame it will put round the window, and a stored outer
+    // size must not be taken for the client size.
+    // (The widget counts as visible during its show event; its native
+    // window is mapped only after it.)
+    QWindow* window = form.windowHandle();
+    if (frame.isNull() && HasFrame(form) && window && !window->isVisible() && !positionOnly)
+        frame = RequestFrameExtents(*window).value_or(QMargins());
     PlaceClient(form, outer, frame, positionOnly);
-    if (frame.isNull() && HasFrame(form) && !restoreState) {
+    // The frame is confirmed once the window is on the screen, and corrected
+    // there when the manager framed it otherwise or did not answer.
+    if (FrameMargins(form).isNull() && HasFrame(form) && !restoreState) {
         if (FrameFix* fix = PendingFix(form))
             fix->Retarget(outer, positionOnly);
         else

@@ -28,7 +28,8 @@ std::optional<fs::path> ScriptedDialogs::ChooseFolder(QWidget*, const QString& t
     return answer;
 }
 
-std::optional<fs::path> ScriptedDialogs::OpenFile(QWidget*, const QString& filter, const fs::path& startIn) {
+std::optional<fs::path> ScriptedDialogs::OpenFile(QWidget*, const QString& filter, const fs::path& startIn,
+                                                  const QString&) {
     openFilters.push_back(filter);
     openStarts.push_back(startIn);
     if (fileAnswers.empty()) return std::nullopt;

@@ -41,7 +41,8 @@ public:
     void Message(QWidget*, app::MsgKind kind, const QString& title, const QString& text) override;
     std::optional<std::filesystem::path> ChooseFolder(QWidget*, const QString& title) override;
     std::optional<std::filesystem::path> OpenFile(QWidget*, const QString& filter,
-                                                  const std::filesystem::path& startIn) override;
+                                                  const std::filesystem::path& startIn,
+                                                  const QString& defaultSuffix) override;
     std::optional<QFont> ChooseFont(QWidget*, const QFont& preset) override;
     int ShowModal(QDialog& dialog) override;
 };

@@ -3,16 +3,24 @@
 #include <QAbstractButton>
 #include <QCursor>
 #include <QApplication>
+#include <QDialog>
+#include <QFileDialog>
+#include <QGroupBox>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
+#include <filesystem>
+#include <algorithm>
 #include <optional>
 
 #include <gtest/gtest.h>
 
 #include "app/Dialogs.h"
 #include "app/ErrorReport.h"
+#include "app/Translation.h"
 #include "tests/support/Sandbox.h"
 
 using namespace Qt::Literals::StringLiterals;
@@ -84,6 +92,94 @@ TEST(RealDialogs, BoxOpenedDuringALongOperationShowsTheOrdinaryPointer) {
     EXPECT_EQ(box.cursor, Qt::ArrowCursor);
     EXPECT_EQ(after, Qt::WaitCursor) << "the hourglass comes back for the rest of the operation";
     EXPECT_FALSE(QGuiApplication::overrideCursor());
+}
+
+// What the open dialog says: its title and every caption on it.
+struct SeenDialog {
+    QString title;
+    QStringList captions;
+};
+
+// Reads the Qt dialog that is open once the modal loop runs, then either
+// types into its file name field and confirms, or cancels it.
+void ReadNextDialog(SeenDialog& seen, const QString& typeName = {}) {
+    QTimer::singleShot(0, [&seen, typeName] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        if (!dialog) return;
+        seen.title = dialog->windowTitle();
+        for (const auto* label : dialog->findChildren<QLabel*>())
+            if (label->isVisibleTo(dialog) && !label->text().isEmpty()) seen.captions << label->text();
+        for (const auto* button : dialog->findChildren<QAbstractButton*>())
+            if (button->isVisibleTo(dialog) && !button->text().isEmpty()) seen.captions << button->text();
+        for (const auto* group : dialog->findChildren<QGroupBox*>())
+            if (group->isVisibleTo(dialog)) seen.captions << group->title();
+        auto* fileDialog = qobject_cast<QFileDialog*>(dialog);
+        if (fileDialog && !typeName.isEmpty()) {
+            if (auto* name = fileDialog->findChild<QLineEdit*>(u"fileNameEdit"_s)) name->setText(typeName);
+            QMetaObject::invokeMethod(fileDialog, &QDialog::accept, Qt::QueuedConnection);
+            // A box about the name would open over the dialog: say so, close both.
+            QTimer::singleShot(200, [&seen, fileDialog] {
+                if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                    seen.captions << u"box: "_s + box->text();
+                    box->reject();
+                    fileDialog->reject();
+                }
+            });
+        } else {
+            qobject_cast<QDialog*>(dialog)->reject();
+        }
+    });
+}
+
+bool HasLatinLetter(const QString& text) {
+    return std::any_of(text.begin(), text.end(), [](QChar c) {
+        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+    });
+}
+
+TEST(RealDialogs, QtsOwnDialogsSpeakRussian) {
+    testenv::Sandbox sandbox;
+    ASSERT_TRUE(app::InstallQtTranslation(*QCoreApplication::instance()));
+    SeenDialog open, folder, font;
+    ReadNextDialog(open);
+    EXPECT_FALSE(app::CurrentDialogs().OpenFile(nullptr, u"Ини файлы (*.ini)"_s, sandbox.WorkDir(), u"ini"_s));
+    ReadNextDialog(folder);
+    EXPECT_FALSE(app::CurrentDialogs().ChooseFolder(nullptr, u"Выберите каталог Windows"_s));
+    ReadNextDialog(font);
+    EXPECT_FALSE(app::CurrentDialogs().ChooseFont(nullptr, QFont()));
+
+    EXPECT_EQ(open.title, u"Открыть"_s);
+    EXPECT_EQ(folder.title, u"Выберите каталог Windows"_s);
+    EXPECT_EQ(font.title, u"Выбор шрифта"_s);
+    for (const SeenDialog* seen : {&open, &folder, &font}) {
+        EXPECT_GE(seen->captions.size(), 3) << seen->title.toStdString();
+        for (const QString& caption : seen->captions)
+            EXPECT_TRUE(caption == u"OK"_s || !HasLatinLetter(caption))
+                << seen->title.toStdString() << ": " << caption.toStdString();
+    }
+}
+
+TEST(RealDialogs, OpenFileAddsTheDefaultSuffixAndMatchesTheNameWithoutCase) {
+    testenv::Sandbox sandbox;
+    const std::filesystem::path folder = sandbox.WorkDir();
+    for (const char* name : {"TVDORVKY.INI", "NOTES.TXT", "NOTES.TXT.ini"}) testenv::WriteFile(folder / name, "x");
+    struct Case {
+        QString typed;
+        std::optional<std::filesystem::path> chosen;
+    };
+    const Case cases[] = {
+        {u"TVDORVKY"_s, folder / "TVDORVKY.INI"},
+        {u"tvdorvky.ini"_s, folder / "TVDORVKY.INI"},
+        {u"NOTES.TXT"_s, folder / "NOTES.TXT"}, // a name with an extension keeps it
+        {u"MISSING"_s, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SeenDialog seen;
+        ReadNextDialog(seen, c.typed);
+        const auto chosen = app::CurrentDialogs().OpenFile(nullptr, u"Ини файлы (*.ini)"_s, folder, u"ini"_s);
+        EXPECT_EQ(chosen, c.chosen) << c.typed.toStdString();
+        EXPECT_EQ(seen.captions.filter(u"box: "_s).size(), c.chosen ? 0 : 1) << c.typed.toStdString();
+    }
 }
 
 } // namespace

@@ -7,7 +7,12 @@ prefix with a catalogue INI file, data-set drives, key files and a stand-in
 then starts it again and checks from a screenshot that the list, its red rows,
 the caption and the window's place came back.
 
-Usage: e2e_launcher.py --launcher PATH [--keep]
+With --placement N it runs only the placement round trip, N times, under
+the window manager --wm names: open, move and resize by the window manager,
+close, check NormPos, reopen, and check the client area came back, each
+within 1 px. It prints how many reopens were misplaced.
+
+Usage: e2e_launcher.py --launcher PATH [--wm NAME] [--placement N] [--keep]
 
 Exit status 0 when every check holds, 1 with one line per failed check.
 Python standard library only.
@@ -34,6 +39,11 @@ ROWS = 8
 INFO_TITLE = "Информация"
 ERROR_TITLE = "Ошибка"
 ABOUT_TITLE = "О прграмме"
+# Qt's own dialogs, in Russian from the translation built into the program.
+OPEN_TITLE = "Открыть"
+FONT_TITLE = "Выбор шрифта"
+# The key file chosen through the popup menu's open dialog for row 0.
+CHOSEN_KEY = "E:\\SPARE\\TVDORVKY.INI"
 APP_TITLE = "Запуск Дорва"
 NOT_FOUND = "не найден файл TVDORVKY.INI"
 SEVERAL = "найдено несколько файлов TVDORVKY.INI"
@@ -56,6 +66,18 @@ CATALOGUE_INI = (
     "Drive3=G:\\\r\n"
     "Drive4=H:\r\n"
 ).encode("cp1251")
+
+
+# The window managers the placement round trip runs under, each as it is
+# started on a bare X server.
+WINDOW_MANAGERS = {
+    "openbox": ["openbox", "--sm-disable"],
+    # xfwm4 reads its settings through xfconf, which needs a session bus.
+    "xfwm4": ["dbus-run-session", "--", "xfwm4", "--compositor=off", "--sm-client-disable"],
+    "metacity": ["metacity", "--sm-disable", "--no-composite"],
+    "icewm": ["icewm"],
+    "fluxbox": ["fluxbox"],
+}
 
 
 class Failure(Exception):
@@ -274,6 +296,12 @@ class X:
             return None
         return tuple(int(values[k]) for k in ("x", "y", "w", "h"))
 
+    def frame_extents(self, wid):
+        """The frame the window manager put round the window: left, right, top, bottom."""
+        out = self.run("xprop", "-id", str(wid), "_NET_FRAME_EXTENTS", check=False)
+        m = re.search(r"=\s*(\d+),\s*(\d+),\s*(\d+),\s*(\d+)", out)
+        return tuple(int(v) for v in m.groups()) if m else None
+
     def window_named(self, pid, title):
         for w in self.visible_windows(pid):
             if caption_is(self.name(w), title):
@@ -438,7 +466,7 @@ def check_stored_state(world, moved_to, outer_size):
            "column1.txt does not hold the data-set names, one CR LF line per grid row, in code page 1251: "
            f"{read_bytes(os.path.join(work, 'column1.txt'))!r}")
     expect(read_bytes(os.path.join(work, "column2.txt")) ==
-           cp1251_lines(["E:\\EUROPE\\TVDORVKY.INI", "F:\\АЗИЯ\\TVDORVKY.INI", NOT_FOUND, SEVERAL] + [""] * 4),
+           cp1251_lines([CHOSEN_KEY, "F:\\АЗИЯ\\TVDORVKY.INI", NOT_FOUND, SEVERAL] + [""] * 4),
            "column2.txt does not hold the key-file paths and status texts: "
            f"{read_bytes(os.path.join(work, 'column2.txt'))!r}")
     expect(read_bytes(os.path.join(work, "selected.txt")) == b",3\r\n,0\r\n",
@@ -555,14 +583,101 @@ def start_display(procs, root):
     return ":" + number.decode().strip()
 
 
+def start_window_manager(procs, x, wm, cwd):
+    procs.start(WINDOW_MANAGERS[wm], env=x.env, cwd=cwd,
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    wait_for(lambda: "window id" in x.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK", check=False),
+             f"{wm} to manage the screen", timeout=30, interval=0.1)
+
+
+# How the placement round trip sets its scale: QT_SCALE_FACTOR, or
+# QT_SCREEN_SCALE_FACTORS (a factor for the screen).
+SCALE_VARIABLE = "QT_SCALE_FACTOR"
+
+
+def near(a, b):
+    return all(abs(p - q) <= 1 for p, q in zip(a, b))
+
+
+def placement_round_trip(procs, display, root, launcher_path, run, keep, scale):
+    """One window opened, moved and resized by the window manager, closed and
+    reopened in a fresh world; returns a list of what was misplaced. With a
+    scale the program runs at that Qt scale factor: X reports physical
+    pixels, the stored values are Qt's device-independent ones."""
+    world = World(os.path.join(root, f"run{run}"))
+    env = world.env(display)
+    if scale != 1:
+        env[SCALE_VARIABLE] = str(scale)
+    x = X(env)
+    problems = []
+    app = Launcher(procs, x, world, launcher_path, 1)
+    first = app.geometry()
+    if first[2:] != (CLIENT_W * scale, CLIENT_H * scale):
+        problems.append(f"opened with a client of {first[2:]}, not {scale} x the design size")
+    # A different place and size each run, inside the smallest work area.
+    target = (90 + 13 * (run % 9), 70 + 11 * (run % 7))
+    size = (380 + 7 * (run % 11), 340 + 5 * (run % 9))
+    before = app.geometry()
+    x.run("xdotool", "windowsize", str(app.wid), str(size[0]), str(size[1]), check=False)
+    x.run("xdotool", "windowmove", str(app.wid), str(target[0]), str(target[1]), check=False)
+    wait_for(lambda: app.geometry() != before, "the window manager to move and resize the window")
+    app.settle()
+    closed = app.geometry()
+    extents = x.frame_extents(app.wid)
+    require(extents, "the window manager did not set _NET_FRAME_EXTENTS")
+    fl, fr, ft, fb = extents
+    code = app.close()
+    require(code == 0, f"the launcher ended with status {code}")
+    reg = parse_reg((read_bytes(os.path.join(world.config, "dorv-launcher", "registry.reg")) or b"")
+                    .decode("utf-8", "replace"))
+    norm = numbers(reg.get("hkey_current_user\\executedorv\\mainform", {}).get("normpos"))
+    frame = (closed[0] - fl, closed[1] - ft, closed[0] + closed[2] + fr, closed[1] + closed[3] + fb)
+    frame = tuple(v / scale for v in frame)
+    if norm is None or not near(norm, frame):
+        problems.append(f"NormPos {norm}, the frame was {list(frame)}")
+
+    app = Launcher(procs, x, world, launcher_path, 2)
+    again = app.geometry()
+    if not near(again, closed):
+        problems.append(f"reopened at {again} (x, y, width, height), closed at {closed}")
+    code = app.close()
+    require(code == 0, f"the second run ended with status {code}")
+    if not problems and not keep:
+        shutil.rmtree(world.root, ignore_errors=True)
+    return problems
+
+
+def run_placement(procs, root, launcher_path, wm, runs, keep, scale):
+    display = start_display(procs, root)
+    session = World(os.path.join(root, "session"))
+    start_window_manager(procs, X(session.env(display)), wm, session.work)
+    print(f"display {display} under {wm}, root {root}", flush=True)
+    misplaced = 0
+    for run in range(runs):
+        problems = placement_round_trip(procs, display, root, launcher_path, run, keep, scale)
+        if problems:
+            misplaced += 1
+            for p in problems:
+                expect(False, f"{wm} run {run + 1}: {p}")
+    print(f"{wm}: {misplaced} misplaced of {runs} reopens", flush=True)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--launcher", required=True)
+    parser.add_argument("--wm", choices=sorted(WINDOW_MANAGERS), default="openbox")
+    parser.add_argument("--placement", type=int, metavar="N", default=0,
+                        help="only the placement round trip, N times")
+    parser.add_argument("--scale", type=int, default=1, help="Qt scale factor of the placement round trip")
+    parser.add_argument("--scale-variable", choices=("QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS"),
+                        default="QT_SCALE_FACTOR")
     parser.add_argument("--keep", action="store_true", help="keep the temporary root")
     args = parser.parse_args()
     launcher_path = os.path.abspath(args.launcher)
+    global SCALE_VARIABLE
+    SCALE_VARIABLE = args.scale_variable
 
-    for tool in ("Xvfb", "openbox", "xdotool", "xwininfo", "xprop", "import"):
+    for tool in ("Xvfb", *(a for a in WINDOW_MANAGERS[args.wm] if not a.startswith("-")), "xdotool", "xwininfo", "xprop", "import"):
         require(shutil.which(tool), f"{tool} is not installed (scripts/install-deps installs it)")
 
     signal.signal(signal.SIGTERM, on_signal)
@@ -571,89 +686,105 @@ def main():
     procs = Processes()
     x = None
     try:
-        world = World(root)
-        display = start_display(procs, root)
-        x = X(world.env(display))
-        procs.start(["openbox", "--sm-disable"], env=x.env, cwd=world.work,
-                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        wait_for(lambda: "window id" in x.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK", check=False),
-                 "openbox to manage the screen", timeout=30, interval=0.1)
-        print(f"display {display}, root {root}", flush=True)
+        if args.placement:
+            run_placement(procs, root, launcher_path, args.wm, args.placement, args.keep, args.scale)
+        else:
+            world = World(root)
+            display = start_display(procs, root)
+            x = X(world.env(display))
+            start_window_manager(procs, x, args.wm, world.work)
+            print(f"display {display}, root {root}", flush=True)
 
-        # ---- first run
-        app = Launcher(procs, x, world, launcher_path, 1)
-        caption = app.caption()
-        expect(caption in ("", APP_TITLE), f"the first start's caption is {caption!r}, not empty")
+            # ---- first run
+            app = Launcher(procs, x, world, launcher_path, 1)
+            caption = app.caption()
+            expect(caption in ("", APP_TITLE), f"the first start's caption is {caption!r}, not empty")
 
-        app.press_init()
-        box = app.dialog(INFO_TITLE, timeout=30)
-        for name in ("column1.txt", "column2.txt", "selected.txt"):
-            expect(not os.path.exists(os.path.join(world.work, name)),
-                   f"\"Проинициализировать\" left the old {name} in place")
-        app.answer(box, "Return")
-        print("initialised", flush=True)
+            app.press_init()
+            box = app.dialog(INFO_TITLE, timeout=30)
+            for name in ("column1.txt", "column2.txt", "selected.txt"):
+                expect(not os.path.exists(os.path.join(world.work, name)),
+                       f"\"Проинициализировать\" left the old {name} in place")
+            app.answer(box, "Return")
+            print("initialised", flush=True)
 
-        key_file = os.path.join(world.windows, "TVDORVKY.INI")
-        app.click_cell(0, 1)
-        wait_for(lambda: read_bytes(key_file) == KEY_ASIA,
-                 "a click on АЗИЯ to copy F:\\АЗИЯ\\TVDORVKY.INI into C:\\windows")
-        wait_for(lambda: caption_is(app.caption(), "АЗИЯ"), "the caption АЗИЯ")
-        expect(world.wine_calls() == [], "a single click started a program")
+            key_file = os.path.join(world.windows, "TVDORVKY.INI")
+            app.click_cell(0, 1)
+            wait_for(lambda: read_bytes(key_file) == KEY_ASIA,
+                     "a click on АЗИЯ to copy F:\\АЗИЯ\\TVDORVKY.INI into C:\\windows")
+            wait_for(lambda: caption_is(app.caption(), "АЗИЯ"), "the caption АЗИЯ")
+            expect(world.wine_calls() == [], "a single click started a program")
 
-        app.click_cell(0, 0, repeat=2)
-        calls = wait_for(world.wine_calls, "a double-click on EUROPE to start a program")
-        expect(calls == [["C:\\TARVEN\\dorvwin.exe"]],
-               f"the stand-in wine was asked {calls}, not once with C:\\TARVEN\\dorvwin.exe alone")
-        expect(read_bytes(key_file) == KEY_EUROPE, "the double-click did not activate EUROPE's key file")
-        expect(read_bytes(os.path.join(world.windows, "tvdorvw.ini")) ==
-               CATALOGUE_INI.replace(b"MultiScreen=0", b"MultiScreen=1"),
-               "tvdorvw.ini should differ from before only in MultiScreen=1: "
-               f"{read_bytes(os.path.join(world.windows, 'tvdorvw.ini'))!r}")
-        wait_for(lambda: caption_is(app.caption(), "EUROPE"), "the caption EUROPE")
-        print("activated and started", flush=True)
+            app.click_cell(0, 0, repeat=2)
+            calls = wait_for(world.wine_calls, "a double-click on EUROPE to start a program")
+            expect(calls == [["C:\\TARVEN\\dorvwin.exe"]],
+                   f"the stand-in wine was asked {calls}, not once with C:\\TARVEN\\dorvwin.exe alone")
+            expect(read_bytes(key_file) == KEY_EUROPE, "the double-click did not activate EUROPE's key file")
+            expect(read_bytes(os.path.join(world.windows, "tvdorvw.ini")) ==
+                   CATALOGUE_INI.replace(b"MultiScreen=0", b"MultiScreen=1"),
+                   "tvdorvw.ini should differ from before only in MultiScreen=1: "
+                   f"{read_bytes(os.path.join(world.windows, 'tvdorvw.ini'))!r}")
+            wait_for(lambda: caption_is(app.caption(), "EUROPE"), "the caption EUROPE")
+            print("activated and started", flush=True)
 
-        app.click_cell(1, 2, repeat=2)   # unmark G:
-        app.click_cell(1, 0, repeat=2)   # mark EUROPE
+            app.click_cell(1, 2, repeat=2)   # unmark G:
+            app.click_cell(1, 0, repeat=2)   # mark EUROPE
 
-        app.x.activate(app.wid)
-        app.x.key("ctrl+alt+a")
-        about = app.dialog(ABOUT_TITLE)
-        app.answer(about, "Escape")
-        print("about box shown and closed", flush=True)
+            app.x.activate(app.wid)
+            app.x.key("ctrl+alt+a")
+            about = app.dialog(ABOUT_TITLE)
+            app.answer(about, "Escape")
+            print("about box shown and closed", flush=True)
 
-        # Move the window, then close it where it now is.
-        before = app.geometry()
-        x.run("xdotool", "windowmove", "--sync", str(app.wid), "150", "120", check=False)
-        moved = wait_for(lambda: (lambda g: g if g[:2] != before[:2] else None)(app.geometry()),
-                         "the window to move")
-        frame = x.run("xprop", "-id", str(app.wid), "_NET_FRAME_EXTENTS", check=False)
-        m = re.search(r"=\s*(\d+),\s*(\d+),\s*(\d+),\s*(\d+)", frame)
-        fl, fr, ft, fb = (int(v) for v in m.groups()) if m else (0, 0, 0, 0)
-        frame_at = (moved[0] - fl, moved[1] - ft)
-        outer = (moved[2] + fl + fr, moved[3] + ft + fb)
-        code = app.close()
-        expect(code == 0, f"the launcher ended with status {code} after Alt+F4")
-        print("closed", flush=True)
-        check_stored_state(world, frame_at, outer)
+            app.x.activate(app.wid)
+            app.x.key("ctrl+alt+f")
+            app.answer(app.dialog(FONT_TITLE), "Escape")
+            # The popup menu's open dialog on the current row (0): a name typed
+            # without its extension finds TVDORVKY.INI.
+            spare = world.disk_file("e", "SPARE", "TVDORVKY.INI")
+            world.write(spare, b"spare")
+            left, top, width, height = app.cell_rect(0, 0)
+            x.run("xdotool", "mousemove", "--window", str(app.wid), str(left + 10), str(top + height // 2))
+            x.run("xdotool", "click", "3")
+            time.sleep(0.5)
+            x.key("Down", "Return")
+            chooser = app.dialog(OPEN_TITLE)
+            x.activate(chooser)
+            x.run("xdotool", "type", "--delay", "15", spare[:-len(".INI")])
+            app.answer(chooser, "Return")
+            print("font and open-file dialogs shown in Russian", flush=True)
 
-        # ---- second run: the list, its marks, the caption and the place came back
-        saved = {n: read_bytes(os.path.join(world.work, n)) for n in ("column1.txt", "column2.txt", "selected.txt")}
-        app = Launcher(procs, x, world, launcher_path, 2)
-        expect(caption_is(app.caption(), "EUROPE"), f"the caption after the restart is {app.caption()!r}, not EUROPE")
-        # The window manager frames the window only after it is mapped; the
-        # launcher then settles its size to the stored outer rectangle.
-        try:
-            again = wait_for(lambda: (lambda g: g if g == moved else None)(app.geometry()),
-                             "the window to settle where it was closed", timeout=10.0)
-        except Failure:
-            again = app.geometry()
-        expect(again == moved, f"the window reopened at {again} (x, y, width, height), closed at {moved}")
-        check_screen(x, app, os.path.join(root, "restart.ppm"))
-        code = app.close()
-        expect(code == 0, f"the second run ended with status {code}")
-        for name, data in saved.items():
-            expect(read_bytes(os.path.join(world.work, name)) == data, f"a run without changes rewrote {name} differently")
-        expect(len(world.wine_calls()) == 1, "the second run started a program")
+            # Move the window, then close it where it now is.
+            before = app.geometry()
+            x.run("xdotool", "windowmove", "--sync", str(app.wid), "150", "120", check=False)
+            moved = wait_for(lambda: (lambda g: g if g[:2] != before[:2] else None)(app.geometry()),
+                             "the window to move")
+            fl, fr, ft, fb = x.frame_extents(app.wid) or (0, 0, 0, 0)
+            frame_at = (moved[0] - fl, moved[1] - ft)
+            outer = (moved[2] + fl + fr, moved[3] + ft + fb)
+            code = app.close()
+            expect(code == 0, f"the launcher ended with status {code} after Alt+F4")
+            print("closed", flush=True)
+            check_stored_state(world, frame_at, outer)
+
+            # ---- second run: the list, its marks, the caption and the place came back
+            saved = {n: read_bytes(os.path.join(world.work, n)) for n in ("column1.txt", "column2.txt", "selected.txt")}
+            app = Launcher(procs, x, world, launcher_path, 2)
+            expect(caption_is(app.caption(), "EUROPE"), f"the caption after the restart is {app.caption()!r}, not EUROPE")
+            # The window manager frames the window only after it is mapped; the
+            # launcher then settles its size to the stored outer rectangle.
+            try:
+                again = wait_for(lambda: (lambda g: g if g == moved else None)(app.geometry()),
+                                 "the window to settle where it was closed", timeout=10.0)
+            except Failure:
+                again = app.geometry()
+            expect(again == moved, f"the window reopened at {again} (x, y, width, height), closed at {moved}")
+            check_screen(x, app, os.path.join(root, "restart.ppm"))
+            code = app.close()
+            expect(code == 0, f"the second run ended with status {code}")
+            for name, data in saved.items():
+                expect(read_bytes(os.path.join(world.work, name)) == data, f"a run without changes rewrote {name} differently")
+            expect(len(world.wine_calls()) == 1, "the second run started a program")
     except (Failure, subprocess.TimeoutExpired) as e:
         failures.append(str(e))
         print("FAIL: " + str(e), flush=True)
