@@ -9,7 +9,7 @@ int main(void) {
     char serial[64] = "", multi[16] = "";
     GetPrivateProfileStringA("Key", "Serial", "", serial, sizeof serial, "TVDORVKY.INI");
     GetPrivateProfileStringA("Condition", "MultiScreen", "", multi, sizeof multi, "tvdorvw.ini");
-    FILE* out = fopen("C:\\catalogue-saw.txt", "w");
+    FILE* out = fopen("C:\\catalogue-saw.txt", "wb");
     if (!out) return 1;
     fprintf(out, "Serial=%s\nMultiScreen=%s\n", serial, multi);
     return fclose(out) == 0 ? 0 : 1;
