@@ -421,7 +421,8 @@ class Launcher:
         try:
             self.proc.wait(20)
         except subprocess.TimeoutExpired:
-            raise Failure("the launcher did not end within 20 s of Alt+F4")
+            shown = [self.x.name(w) for w in self.x.visible_windows(self.proc.pid)]
+            raise Failure(f"the launcher did not end within 20 s of Alt+F4; its windows: {shown}")
         return self.proc.returncode
 
 

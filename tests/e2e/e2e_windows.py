@@ -29,6 +29,7 @@ def main():
     root = tempfile.mkdtemp(prefix="dorv-e2e-win-")
     procs = e.Processes()
     failures = []
+    x = None
     try:
         world = e.World(root)
         with zipfile.ZipFile(args.zip) as z:
@@ -95,6 +96,8 @@ def main():
     except (e.Failure, subprocess.SubprocessError) as err:
         failures.append(str(err))
         print("FAIL: " + str(err), flush=True)
+        if args.keep and x is not None:
+            x.run("import", "-silent", "-window", "root", os.path.join(root, "failure.png"), check=False)
     finally:
         procs.stop_all()
         subprocess.run(["wineserver", "-k"], env={**os.environ, "WINEPREFIX": os.path.join(root, "prefix")},
