@@ -562,6 +562,15 @@ def check_screen(x, launcher, shot_path):
 
 # ------------------------------------------------------------------- main
 
+def report(found, what):
+    """The exit status of a run: 0 when no check failed."""
+    if found:
+        print(f"{len(found)} check(s) failed", flush=True)
+        return 1
+    print(f"all {what} checks passed", flush=True)
+    return 0
+
+
 def start_display(procs, root):
     read_end, write_end = os.pipe()
     xvfb_log = open(os.path.join(root, "xvfb.log"), "wb")
@@ -801,11 +810,7 @@ def main():
         else:
             shutil.rmtree(root, ignore_errors=True)
 
-    if failures:
-        print(f"{len(failures)} check(s) failed", flush=True)
-        return 1
-    print("all end-to-end checks passed", flush=True)
-    return 0
+    return report(failures, "end-to-end")
 
 
 if __name__ == "__main__":

@@ -106,12 +106,7 @@ def main():
             print(f"files kept in {root}")
         else:
             shutil.rmtree(root, ignore_errors=True)
-    failures += e.failures
-    if failures:
-        print(f"{len(failures)} check(s) failed", flush=True)
-        return 1
-    print("all Windows end-to-end checks passed", flush=True)
-    return 0
+    return e.report(failures + e.failures, "Windows end-to-end")
 
 
 if __name__ == "__main__":
