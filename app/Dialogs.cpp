@@ -54,16 +54,19 @@ private:
 
 // The existing file a typed name means, as the catalogue's system reads it:
 // the default suffix added to a name without one, and the name matched
-// exactly, else without regard to case. Empty when there is none.
+// exactly, else without regard to case. The path keeps the file's own
+// spelling, also where the file system ignores case (Windows). Empty when
+// there is none.
 QString ExistingFileNamed(const QString& typed, const QString& defaultSuffix) {
     const QFileInfo info(typed);
-    if (info.isFile()) return typed;
     QString name = info.fileName();
     if (name.isEmpty()) return {};
-    if (!defaultSuffix.isEmpty() && !name.contains(u'.')) name += u'.' + defaultSuffix;
     const QDir folder = info.dir();
-    if (QFileInfo(folder.filePath(name)).isFile()) return folder.filePath(name);
-    for (const QString& entry : folder.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+    const QStringList entries = folder.entryList(QDir::Files | QDir::Hidden | QDir::System);
+    if (entries.contains(name)) return folder.filePath(name);
+    if (!defaultSuffix.isEmpty() && !name.contains(u'.')) name += u'.' + defaultSuffix;
+    if (entries.contains(name)) return folder.filePath(name);
+    for (const QString& entry : entries) {
         if (entry.compare(name, Qt::CaseInsensitive) == 0) return folder.filePath(entry);
     }
     return {};

@@ -62,6 +62,17 @@ function(dorv_add_gtest name)
   endif()
 endfunction()
 
+# Under Wine a gui test also runs on Qt's windows platform, the real Win32
+# windowing stack, in an X server of its own (scripts/wine-run starts it).
+function(dorv_add_wine_window_run name)
+  if(NOT CMAKE_CROSSCOMPILING)
+    return()
+  endif()
+  add_test(NAME ${name}_windows_platform COMMAND ${DORV_WINE_RUNNER} $<TARGET_FILE:${name}>)
+  set_tests_properties(${name}_windows_platform PROPERTIES LABELS wine TIMEOUT 300
+    RESOURCE_LOCK wine-prefix ENVIRONMENT DORV_WINE_XVFB=1)
+endfunction()
+
 # Fuzz targets (libFuzzer; only with clang and DORV_FUZZ): each runs a bounded
 # number of seconds inside ctest, label "fuzz"; a crash fails the run.
 function(dorv_add_fuzzer name)

@@ -5,9 +5,11 @@
 #include <QFontInfo>
 #include <QLabel>
 #include <QPalette>
+#include <QScreen>
 #include <QString>
 #include <QVariant>
 #include <QWidget>
+#include <algorithm>
 #include <cmath>
 
 #include "components/QtColor.h"
@@ -51,8 +53,13 @@ void SetFontColor(QWidget* widget, TColor color) {
 
 int PointSizeOf(const QFont& font) {
     if (font.pointSize() > 0) return font.pointSize();
-    // A font given in pixels: the size it comes out at.
-    return static_cast<int>(std::lround(QFontInfo(font).pointSizeF()));
+    // A font given in pixels: the size it comes out at; where the font engine
+    // cannot tell (Qt's offscreen one under Wine says -1), its pixels at the
+    // screen's logical resolution, so no size below 1 is ever stored.
+    if (const qreal points = QFontInfo(font).pointSizeF(); points > 0) return static_cast<int>(std::lround(points));
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const qreal dpi = screen ? screen->logicalDotsPerInchY() : 96.0;
+    return std::max(1, static_cast<int>(std::lround(font.pixelSize() * 72.0 / dpi)));
 }
 
 } // namespace

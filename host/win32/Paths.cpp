@@ -33,7 +33,10 @@ std::string SystemDirectory() { return AskDirectory(::GetSystemDirectoryW); }
 
 fs::path ToHostPath(std::string_view windowsPath) { return fs::path(win32::PathToWide(windowsPath)); }
 
-std::string ToWindowsPath(const fs::path& hostPath) { return win32::WideToUtf8(hostPath.native()); }
+// Qt hands over paths with "/"; inside the program a Windows path has "\".
+std::string ToWindowsPath(const fs::path& hostPath) {
+    return win32::WideToUtf8(fs::path(hostPath).make_preferred().native());
+}
 
 fs::path WinePrefix() { return {}; }
 
