@@ -1,5 +1,6 @@
 #include "app/Dialogs.h"
 #include "app/FolderDialog.h"
+#include "app/Text.h"
 
 #include <QAbstractButton>
 #include <QCursor>
@@ -128,9 +129,9 @@ public:
                                                   const std::filesystem::path& startIn,
                                                   const QString& defaultSuffix) override {
         const ArrowWhileOpen arrow;
-        OpenFileDialog dialog(owner, QString::fromStdU16String(startIn.u16string()), filter, defaultSuffix);
+        OpenFileDialog dialog(owner, PathToQ(startIn), filter, defaultSuffix);
         if (dialog.exec() != QDialog::Accepted || dialog.Chosen().isEmpty()) return std::nullopt;
-        return std::filesystem::path(dialog.Chosen().toStdU16String());
+        return ToPath(dialog.Chosen());
     }
 
     std::optional<QFont> ChooseFont(QWidget* owner, const QFont& preset) override {

@@ -2,12 +2,14 @@
 
 #include <QFileDialog>
 
+#include "app/Text.h"
+
 namespace app {
 
 std::optional<std::filesystem::path> ChooseFolderNative(QWidget* owner, const QString& title) {
     const QString folder = QFileDialog::getExistingDirectory(owner, title);
     if (folder.isEmpty()) return std::nullopt;
-    return std::filesystem::path(folder.toStdU16String());
+    return ToPath(folder);
 }
 
 } // namespace app

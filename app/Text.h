@@ -3,6 +3,7 @@
 // the GUI (QString).
 
 #include <QString>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -16,5 +17,10 @@ inline std::string ToStd(const QString& text) {
     const QByteArray bytes = text.toUtf8();
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
+
+// A file of this machine, as Qt's dialogs name it and as they take it.
+inline std::filesystem::path ToPath(const QString& file) { return std::filesystem::path(file.toStdU16String()); }
+
+inline QString PathToQ(const std::filesystem::path& file) { return QString::fromStdU16String(file.u16string()); }
 
 } // namespace app

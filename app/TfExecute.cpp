@@ -17,6 +17,7 @@
 #include <functional>
 #include <limits>
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "app/Dialogs.h"
@@ -100,6 +101,14 @@ bool SameAsciiNoCase(std::string_view a, std::string_view b) {
            });
 }
 
+// The number a run of 1 to 10 decimal digits spells; nothing for any other text.
+std::optional<long long> DecimalDigits(std::string_view digits) {
+    if (digits.empty() || digits.size() > 10 ||
+        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    return std::stoll(std::string(digits));
+}
+
 // The catalogue's drive list from one read of its section: "Drive_Max" and
 // the "DriveN" entries by N (the first of a name, as a read of it finds), so
 // that thousands of entries cost one parse, not one each.
@@ -120,12 +129,9 @@ DriveList ReadDriveList(settings::TIniFile& ini, std::string_view section) {
         if (name.size() <= 5 || !SameAsciiNoCase(std::string_view(name).substr(0, 5), "drive")) continue;
         const std::string_view digits = std::string_view(name).substr(5);
         // Only the name "Drive" + i in decimal is read for entry i.
-        if (digits[0] == '0' || digits.size() > 10 ||
-            !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
-            continue;
-        const long long n = std::stoll(std::string(digits));
-        if (n > std::numeric_limits<int>::max()) continue;
-        list.drives.try_emplace(static_cast<int>(n), std::move(value));
+        const auto n = DecimalDigits(digits);
+        if (!n || digits[0] == '0' || *n > std::numeric_limits<int>::max()) continue;
+        list.drives.try_emplace(static_cast<int>(*n), std::move(value));
     }
     return list;
 }
@@ -388,13 +394,12 @@ QStringList FollowLines(const std::vector<std::string>& marks, const LineRows& n
     QStringList out;
     for (const std::string& mark : marks) {
         const QString text = ToQ(mark);
-        const bool numeric = mark.size() >= 2 && mark.size() <= 10 && mark[0] == ',' &&
-                             std::all_of(mark.begin() + 1, mark.end(), [](char c) { return c >= '0' && c <= '9'; });
-        if (!numeric) {
+        const auto number = mark.empty() || mark[0] != ',' ? std::nullopt : DecimalDigits(std::string_view(mark).substr(1));
+        if (!number) {
             out.append(text);
             continue;
         }
-        const auto line = static_cast<std::size_t>(std::stoll(mark.substr(1)));
+        const auto line = static_cast<std::size_t>(*number);
         if (line >= names.size() && line >= paths.size()) {
             out.append(text); // no saved line tells where it went
             continue;
