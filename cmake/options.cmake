@@ -2,7 +2,8 @@
 # every target of the project links it.
 add_library(dorv_options INTERFACE)
 target_compile_features(dorv_options INTERFACE cxx_std_20)
-target_compile_options(dorv_options INTERFACE -Wall -Wextra -Wpedantic)
+target_compile_options(dorv_options INTERFACE -Wall -Wextra -Wpedantic
+  -Wshadow -Wold-style-cast -Wnon-virtual-dtor -Woverloaded-virtual)
 if(DORV_WERROR)
   target_compile_options(dorv_options INTERFACE -Werror)
 endif()

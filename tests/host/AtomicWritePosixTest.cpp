@@ -107,8 +107,8 @@ TEST_P(KilledWriter, LeavesTheOldOrTheNewFileAndTheNextWriteCleansUp) {
 
 INSTANTIATE_TEST_SUITE_P(Writes, KilledWriter,
                          testing::Values(Killed::ListFile, Killed::KeyFileCopy, Killed::KeyStore),
-                         [](const testing::TestParamInfo<Killed>& info) {
-                             switch (info.param) {
+                         [](const testing::TestParamInfo<Killed>& param) {
+                             switch (param.param) {
                              case Killed::ListFile: return std::string("ListFile");
                              case Killed::KeyFileCopy: return std::string("KeyFileCopy");
                              case Killed::KeyStore: return std::string("KeyStore");
