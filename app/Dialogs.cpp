@@ -1,6 +1,6 @@
 #include "app/Dialogs.h"
 #include "app/FolderDialog.h"
-#include "app/Text.h"
+#include "components/Text.h"
 
 #include <QAbstractButton>
 #include <QCursor>
@@ -17,6 +17,9 @@
 using namespace Qt::Literals::StringLiterals;
 
 namespace app {
+
+using components::PathToQ;
+using components::ToPath;
 namespace {
 
 // A message box that centres itself on the screen once it knows its size

@@ -3,12 +3,14 @@
 #include <exception>
 
 #include "app/Dialogs.h"
-#include "app/Text.h"
+#include "components/Text.h"
 #include "host/Registry.h"
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace app {
+
+using components::ToQ;
 
 QString ApplicationTitle() { return u"Запуск Дорва"_s; }
 

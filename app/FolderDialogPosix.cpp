@@ -2,9 +2,11 @@
 
 #include <QFileDialog>
 
-#include "app/Text.h"
+#include "components/Text.h"
 
 namespace app {
+
+using components::ToPath;
 
 std::optional<std::filesystem::path> ChooseFolderNative(QWidget* owner, const QString& title) {
     const QString folder = QFileDialog::getExistingDirectory(owner, title);

@@ -1,10 +1,12 @@
 #include "app/SysZel.h"
 
 #include "app/Dialogs.h"
-#include "app/Text.h"
+#include "components/Text.h"
 #include "host/Paths.h"
 
 namespace app {
+
+using components::ToQ;
 
 std::string BrowseForFolder(QWidget* owner, std::string_view title) {
     const auto folder = CurrentDialogs().ChooseFolder(owner, ToQ(title));

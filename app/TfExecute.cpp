@@ -25,7 +25,7 @@
 #include "app/Pictures.h"
 #include "app/SysZel.h"
 #include "app/TAboutBox.h"
-#include "app/Text.h"
+#include "components/Text.h"
 #include "components/TResizer.h"
 #include "components/TSGLight.h"
 #include "components/TSearcDir.h"
@@ -43,6 +43,9 @@
 using namespace Qt::Literals::StringLiterals;
 
 namespace app {
+
+using components::ToQ;
+using components::ToStd;
 
 namespace {
 
@@ -188,7 +191,7 @@ TfExecute::TfExecute(TfExecuteEnv env, QWidget* parent)
     FormPlacement1->SetOptions(placement::fpPosition | placement::fpActiveControl);
     FormPlacement1->SetUseRegistry(true);
     FormPlacement1->SetErrorReport(
-        [](const std::exception& e) { DefaultErrorReport(QString::fromUtf8(e.what())); });
+        [](const std::exception& e) { DefaultErrorReport(ToQ(e.what())); });
     FormPlacement1->Loaded();
     Guarded([this] { FormCreate(this); });
 }

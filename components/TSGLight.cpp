@@ -15,6 +15,7 @@
 #include "components/QtColor.h"
 #include "components/TColor.h"
 #include "components/TForm.h"
+#include "components/Text.h"
 #include "settings/Exceptions.h"
 #include "settings/NumberRule.h"
 #include "settings/TRegistry.h"
@@ -98,7 +99,7 @@ void TSGLight::Restore() {
             // Each value is applied as soon as it is read, so a conversion
             // error leaves the earlier ones in place.
             QFont font = target->font();
-            font.setFamily(QString::fromStdString(ReadStringDef(registry, "FontName", "Ms Sans Serif")));
+            font.setFamily(ToQ(ReadStringDef(registry, "FontName", "Ms Sans Serif")));
             target->setFont(font);
 
             const std::int32_t size = settings::StrToInt(ReadStringDef(registry, "FontSize", "8"));
@@ -135,7 +136,7 @@ void TSGLight::Save() {
     if (font.italic()) style += styleItalic;
     if (font.underline()) style += styleUnderline;
     if (font.strikeOut()) style += styleStrikeOut;
-    registry.WriteText("FontName", font.family().toStdString());
+    registry.WriteText("FontName", ToStd(font.family()));
     registry.WriteText("FontSize", std::to_string(PointSizeOf(font)));
     registry.WriteText("FontColor", std::to_string(FontColorOf(target)));
     registry.WriteText("FontStyle", std::to_string(style));

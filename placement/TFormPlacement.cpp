@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "components/TForm.h"
+#include "components/Text.h"
 #include "settings/TIniFile.h"
 #include "settings/TRegistry.h"
 
@@ -26,7 +27,7 @@ QWidget* FindFocusable(TForm& form, std::string_view name) {
     if (name.empty()) return nullptr;
     const auto widgets = form.findChildren<QWidget*>();
     for (QWidget* widget : widgets) {
-        if (!SameTextAscii(widget->objectName().toStdString(), name)) continue;
+        if (!SameTextAscii(components::ToStd(widget->objectName()), name)) continue;
         // A name is unique on a form: the first one found decides.
         const bool focusable = widget->window() == &form && widget->isVisibleTo(&form) &&
                                widget->isEnabled() && widget->focusPolicy() != Qt::NoFocus;
@@ -36,7 +37,7 @@ QWidget* FindFocusable(TForm& form, std::string_view name) {
 }
 
 std::string ProgramName() {
-    return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName().toStdString();
+    return components::ToStd(QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName());
 }
 
 } // namespace
@@ -108,7 +109,7 @@ std::string TFormPlacement::EffectiveIniFileName() const {
 
 std::string TFormPlacement::EffectiveIniSection() const {
     if (!iniSection_.empty()) return iniSection_;
-    if (!form_) return objectName().toStdString();
+    if (!form_) return components::ToStd(objectName());
     std::string name = form_->metaObject()->className();
     // The class name as the form knows it, without the C++ namespace.
     if (const auto colons = name.rfind("::"); colons != std::string::npos) name.erase(0, colons + 2);
@@ -134,7 +135,7 @@ void TFormPlacement::WritePlacementValues(settings::TIniStore& store) {
     // A control without a name could not be found again: keep the old value.
     const QWidget* control = form_->ActiveControl();
     if (control && !control->objectName().isEmpty())
-        store.WriteText(section, siActiveControl, control->objectName().toStdString());
+        store.WriteText(section, siActiveControl, components::ToStd(control->objectName()));
 }
 
 void TFormPlacement::LoadPlacement() {

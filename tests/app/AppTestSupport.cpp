@@ -8,7 +8,7 @@
 #include <sstream>
 #include <thread>
 
-#include "app/Text.h"
+#include "components/Text.h"
 #include "components/TZelGrid.h"
 #include "settings/TRegistry.h"
 
@@ -95,6 +95,6 @@ std::optional<std::string> StoredValue(std::string_view name) {
     return reg.ReadText(name);
 }
 
-std::string Cell(const app::TfExecute& w, int col, int row) { return app::ToStd(w.sg1->Cells(col, row)); }
+std::string Cell(const app::TfExecute& w, int col, int row) { return components::ToStd(w.sg1->Cells(col, row)); }
 
 } // namespace apptest

@@ -7,7 +7,7 @@
 #include <chrono>
 #include <thread>
 
-#include "app/Text.h"
+#include "components/Text.h"
 #include "components/TSearcDir.h"
 #include "components/TZelGrid.h"
 #include "tests/app/AppTestSupport.h"

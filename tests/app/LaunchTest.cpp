@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "app/TAboutBox.h"
-#include "app/Text.h"
+#include "components/Text.h"
 #include "components/TZelGrid.h"
 #include "tests/app/AppTestSupport.h"
 
@@ -94,7 +94,7 @@ TEST_F(LaunchTest, LongInstallationFolderIsHandledWhole) {
     }
     testenv::WriteFile(host / "tdp010.exe", "MZ");
     auto w = MakeWindow();
-    w->PathTxt->setText(app::ToQ(folder));
+    w->PathTxt->setText(components::ToQ(folder));
     w->bbAlternatives->click();
     const auto starts = WineStarts(1);
     ASSERT_EQ(starts.size(), 1u);

@@ -7,7 +7,7 @@
 
 #include <sys/stat.h>
 
-#include "app/Text.h"
+#include "components/Text.h"
 #include "components/TZelGrid.h"
 #include "host/Registry.h"
 #include "tests/app/AppTestSupport.h"
@@ -52,7 +52,7 @@ TEST_F(ReliabilityTest, DamagedStoreKeepsTheListAndIsToldOnce) {
         Close(*w);
     }
     ASSERT_EQ(dialogs.messages.size(), 1u) << "one box for the whole run";
-    EXPECT_THAT(app::ToStd(dialogs.messages[0].text), testing::HasSubstr(Store().string() + ", строка 5"));
+    EXPECT_THAT(components::ToStd(dialogs.messages[0].text), testing::HasSubstr(Store().string() + ", строка 5"));
     EXPECT_EQ(testenv::ReadFile(Work("column1.txt")), "EUROPE\r\nASIA\r\n\r\n\r\n\r\n\r\n\r\n\r\n");
     EXPECT_EQ(testenv::ReadFile(Work("selected.txt")), ",1\r\n");
     std::vector<fs::path> copies;
@@ -124,7 +124,7 @@ TEST_F(ReliabilityTest, ActivationWritesInPlaceOrSaysWhyNot) {
         dialogs.messages.clear();
         auto w = MakeWindow();
         w->sg1->SetCells(0, 0, u"EU"_s);
-        w->sg1->SetCells(1, 0, app::ToQ(c.source));
+        w->sg1->SetCells(1, 0, components::ToQ(c.source));
         Activate(*w, 0);
         EXPECT_EQ(w->windowTitle(), c.copied ? u"EU"_s : QString());
         if (c.copied) {
@@ -132,7 +132,7 @@ TEST_F(ReliabilityTest, ActivationWritesInPlaceOrSaysWhyNot) {
             EXPECT_EQ(testenv::ReadFile(ActiveKeyFile()), "eu");
         } else {
             ASSERT_EQ(dialogs.messages.size(), 1u);
-            EXPECT_THAT(app::ToStd(dialogs.messages[0].text), testing::HasSubstr("TVDORVKY.INI"));
+            EXPECT_THAT(components::ToStd(dialogs.messages[0].text), testing::HasSubstr("TVDORVKY.INI"));
             if (c.keyFileThere) {
                 EXPECT_EQ(testenv::ReadFile(ActiveKeyFile()), "old");
             }
@@ -159,8 +159,8 @@ TEST_F(ReliabilityTest, TwoLaunchersCloseInEitherOrderAndTheLastOneIsKept) {
         app::TfExecute& last = firstClosesFirst ? *b : *a;
         Close(first);
         Close(last);
-        EXPECT_EQ(StoredValue("DorvDirectory"), app::ToStd(last.PathTxt->text()));
-        EXPECT_EQ(testenv::ReadFile(Work("column1.txt")).substr(0, 6), app::ToStd(last.sg1->Cells(0, 0)));
+        EXPECT_EQ(StoredValue("DorvDirectory"), components::ToStd(last.PathTxt->text()));
+        EXPECT_EQ(testenv::ReadFile(Work("column1.txt")).substr(0, 6), components::ToStd(last.sg1->Cells(0, 0)));
         EXPECT_TRUE(dialogs.messages.empty());
     }
 }

@@ -9,7 +9,7 @@
 
 #include "app/ErrorReport.h"
 #include "app/TAboutBox.h"
-#include "app/Text.h"
+#include "components/Text.h"
 #include "components/TZelGrid.h"
 #include "host/Registry.h"
 #include "settings/TRegistry.h"
@@ -135,7 +135,7 @@ TEST_F(StartupTest, RowCountArgumentAndColumnFiles) {
     }
     for (const QString& arg : {u"x"_s, u""_s, u"3x"_s}) {
         auto w = MakeWindow({arg});
-        EXPECT_EQ(w->sg1->RowCount(), 8) << app::ToStd(arg);
+        EXPECT_EQ(w->sg1->RowCount(), 8) << components::ToStd(arg);
     }
     auto w = MakeWindow({u"-4"_s});
     EXPECT_EQ(w->sg1->RowCount(), 1) << "the grid raises it to one row";

@@ -1,13 +1,13 @@
 #pragma once
 // The one place where text crosses between the core (UTF-8 std::string) and
-// the GUI (QString).
+// the GUI (QString): every Qt layer includes it, none converts on its own.
 
 #include <QString>
 #include <filesystem>
 #include <string>
 #include <string_view>
 
-namespace app {
+namespace components {
 
 inline QString ToQ(std::string_view utf8) {
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
@@ -23,4 +23,4 @@ inline std::filesystem::path ToPath(const QString& file) { return std::filesyste
 
 inline QString PathToQ(const std::filesystem::path& file) { return QString::fromStdU16String(file.u16string()); }
 
-} // namespace app
+} // namespace components
