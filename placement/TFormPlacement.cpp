@@ -8,6 +8,7 @@
 
 #include "components/TForm.h"
 #include "components/Text.h"
+#include "placement/FrameCorrection.h"
 #include "settings/TIniFile.h"
 #include "settings/TRegistry.h"
 

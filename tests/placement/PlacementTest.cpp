@@ -11,6 +11,7 @@
 
 #include "components/TForm.h"
 #include "host/Registry.h"
+#include "placement/FrameCorrection.h"
 #include "placement/TFormPlacement.h"
 #include "settings/TIniFile.h"
 #include "settings/TRegistry.h"
