@@ -4,9 +4,9 @@
 // - Before the first map the window manager is asked which frame it will put
 //   round the window (a short wait, see FrameExtents.h), so a stored outer
 //   size is not taken for the client size.
-// - Once shown, a timer looks every kTickMs, as window events do not do:
+// - Once shown, a timer looks every kTickMs rather than waiting for events:
 //   some managers tell Qt the frame late, and under load it can come with no
-//   later event, so the manager's own note on the window counts as well.
+//   later event; the manager's own note on the window counts as well.
 // - One look a tick gives the manager time to answer one request before the
 //   next. It may still answer an earlier one after the window first stands
 //   right: the window counts as placed once it has stayed so kSteadyTicks in
