@@ -1,24 +1,20 @@
 #include "placement/AppUtils.h"
 
-#include <QEvent>
 #include <QGuiApplication>
 #include <QMetaObject>
 #include <QScreen>
-#include <QTimer>
 #include <QWidget>
-#include <QWindow>
 #include <algorithm>
 #include <array>
 #include <cstdint>
 
 #include "components/TForm.h"
-#include "placement/FrameExtents.h"
+#include "placement/FrameCorrection.h"
 #include "settings/NumberRule.h"
 #include "settings/TIniStore.h"
 
 namespace placement {
 using components::TForm;
-using components::TFormBorderStyle;
 using components::TWindowState;
 
 namespace {
@@ -30,148 +26,50 @@ constexpr int kReachableWidth = 40;
 
 bool IsWordDelim(char c) { return c == ' ' || c == ','; }
 
-std::string FourNumbers(int a, int b, int c, int d) {
-    return std::to_string(a) + ',' + std::to_string(b) + ',' + std::to_string(c) + ',' +
-           std::to_string(d);
+bool RestoresToMaximized(Qt::WindowStates state) {
+    return (state & Qt::WindowMinimized) && (state & Qt::WindowMaximized);
 }
 
-// The stored numbers go through the settings' rule without its "0x" rewrite.
-std::array<int, 4> ReadFour(std::string_view text, const std::array<int, 4>& defaults) {
-    std::array<int, 4> out{};
-    for (int i = 0; i < 4; ++i)
-        out[i] = settings::StrToIntDef(NthWord(i + 1, text), defaults[i]);
-    return out;
+// Applies a stored restored rectangle. Returns whether a minimised window
+// restores to maximised: as stored when a placement is stored, otherwise
+// as restoreToMaximized says.
+bool ReadPosition(TForm& form, settings::TIniStore& store, std::string_view section,
+                  bool restoreToMaximized, const ScreenAreas& screens) {
+    const int flags = store.ReadNumber(section, siFlags, restoreToMaximized ? wpfRestoreToMaximized : 0);
+    // Qt reports no minimised or maximised position; the value only counts
+    // as a stored placement.
+    const bool minMaxStored = !store.ReadText(section, siMinMaxPos, "").empty();
+    const std::string norm = store.ReadText(section, siNormPos, "");
+    if (norm.empty() && !minMaxStored) return restoreToMaximized;
+    const QPoint origin = WorkspaceOrigin();
+    const bool sizeable = form.BorderStyle() == components::TFormBorderStyle::bsSizeable;
+    const QRect current = NormalOuterRect(form).translated(-origin);
+    const std::optional<QRect> stored = StoredRect(norm, current, !sizeable);
+    if (!stored) return restoreToMaximized;
+    // Without a stored rectangle the current one stays as it is; setting it
+    // again would only blur it by a frame not yet known.
+    if (!norm.empty()) {
+        const QRect outer = ReachableRect(stored->translated(origin), screens ? screens() : SystemScreenAreas());
+        if (sizeable)
+            SetNormalOuterRect(form, outer);
+        else
+            SetNormalOuterPos(form, outer.topLeft());
+    }
+    return (flags & wpfRestoreToMaximized) != 0;
 }
 
-bool HasFrame(const TForm& form) {
-    return form.BorderStyle() != TFormBorderStyle::bsNone &&
-           !(form.windowFlags() & Qt::FramelessWindowHint);
-}
-
-// Where the client goes when the frame round it fills outer; with
-// positionOnly the client keeps its size.
-QRect ClientRect(const TForm& form, const QRect& outer, const QMargins& frame, bool positionOnly) {
-    const QSize size = positionOnly ? form.size()
-                                    : QSize(std::max(1, outer.width() - frame.left() - frame.right()),
-                                            std::max(1, outer.height() - frame.top() - frame.bottom()));
-    return QRect(outer.topLeft() + QPoint(frame.left(), frame.top()), size);
-}
-
-// Puts the frame at outer's corner and, unless positionOnly, makes the
-// client fill the rest of outer. A form fixed in size stays fixed, at the
-// new size.
-void PlaceClient(TForm& form, const QRect& outer, const QMargins& frame, bool positionOnly) {
-    const QRect client = ClientRect(form, outer, frame, positionOnly);
-    if (!positionOnly && form.minimumSize() == form.maximumSize()) form.setFixedSize(client.size());
-    if (frame.isNull()) {
-        // move() places a window by its frame, as far as Qt knows it.
-        form.move(outer.topLeft());
-        if (!positionOnly) form.resize(client.size());
+void ApplyState(TForm& form, TWindowState state, bool restoreToMaximized) {
+    if (state == TWindowState::wsMinimized && &form == TForm::MainForm()) {
+        // The main window opens, then minimises, as the application does.
+        form.SetWindowState(TWindowState::wsNormal);
+        QMetaObject::invokeMethod(&form, [&form] { form.showMinimized(); }, Qt::QueuedConnection);
+    } else if (state == TWindowState::wsMinimized && restoreToMaximized) {
+        form.setWindowState((form.windowState() & ~Qt::WindowFullScreen) | Qt::WindowMinimized |
+                            Qt::WindowMaximized);
     } else {
-        // With the frame known the client is placed itself: some managers
-        // (fluxbox) put the client, not the frame, where move() asks.
-        form.setGeometry(client);
+        form.SetWindowState(state);
     }
 }
-
-// Waits, while the window is shown, for the window manager to report the
-// frame it put around the window, then places the window again with it.
-// Ends itself once done, or when the window is hidden or changes state.
-class FrameFix final : public QObject {
-public:
-    FrameFix(TForm& form, const QRect& outer, bool positionOnly)
-        : QObject(&form), form_(form), outer_(outer), positionOnly_(positionOnly) {
-        form.installEventFilter(this);
-        timer_.setInterval(50);
-        connect(&timer_, &QTimer::timeout, this, [this] {
-            // The time allowed counts from when the window is on the screen:
-            // a slow start must not use it up before the manager has seen it.
-            const QWindow* window = form_.windowHandle();
-            if (!window || !window->isExposed()) return;
-            if (++ticks_ > kTicks) {
-                Cancel();
-                return;
-            }
-            Check();
-        });
-        timer_.start();
-    }
-    void Retarget(const QRect& outer, bool positionOnly) {
-        outer_ = outer;
-        positionOnly_ = positionOnly;
-        attempts_ = 0;
-        ticks_ = 0;
-        steadyTicks_ = 0;
-    }
-    bool Done() const { return done_; }
-    void Cancel() {
-        done_ = true;
-        Finish();
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched != &form_ || done_) return false;
-        if (event->type() == QEvent::Hide || event->type() == QEvent::WindowStateChange) Cancel();
-        return false;
-    }
-
-private:
-    // Looked at on every tick, so the window manager has time to answer one
-    // request before the next. It may still answer an earlier request after
-    // the window first stands where it belongs: the window counts as placed
-    // once it has stayed there a few ticks, and is placed again until then.
-    void Check() {
-        if (done_ || !form_.isVisible()) return;
-        // Qt learns the frame from some managers only late; the manager's
-        // own note on the window counts as well.
-        QMargins frame = FrameMargins(form_);
-        if (frame.isNull() && form_.windowHandle())
-            frame = NotedFrameExtents(*form_.windowHandle()).value_or(QMargins());
-        if (frame.isNull()) return;
-        const QRect now = form_.geometry();
-        const bool placed = now == ClientRect(form_, outer_, frame, positionOnly_);
-        if (placed) {
-            if (++steadyTicks_ >= kSteadyTicks) Cancel();
-            return;
-        }
-        steadyTicks_ = 0;
-        if (attempts_ == kAttempts) {
-            Cancel();
-            return;
-        }
-        ++attempts_;
-        PlaceClient(form_, outer_, frame, positionOnly_);
-    }
-
-    void Finish() {
-        timer_.stop();
-        form_.removeEventFilter(this);
-        deleteLater();
-    }
-
-    TForm& form_;
-    QRect outer_;
-    bool positionOnly_;
-    bool done_ = false;
-    QTimer timer_;
-    static constexpr int kAttempts = 10;
-    static constexpr int kTicks = 100; // five seconds
-    static constexpr int kSteadyTicks = 6;
-    int attempts_ = 0;
-    int ticks_ = 0;
-    int steadyTicks_ = 0;
-};
-
-FrameFix* PendingFix(TForm& form) {
-    for (QObject* child : form.children()) {
-        if (auto* fix = dynamic_cast<FrameFix*>(child); fix && !fix->Done()) return fix;
-    }
-    return nullptr;
-}
-
-// Sets the restored outer rectangle, or with positionOnly only its place.
-void ApplyNormalOuterRect(TForm& form, const QRect& outer, bool positionOnly);
 
 } // namespace
 
@@ -198,65 +96,6 @@ std::string NthWord(int n, std::string_view text) {
     return {};
 }
 
-QMargins FrameMargins(const TForm& form) {
-    const QRect frame = form.frameGeometry();
-    const QRect client = form.geometry();
-    const QMargins margins(client.left() - frame.left(), client.top() - frame.top(),
-                           frame.right() - client.right(), frame.bottom() - client.bottom());
-    // Before the window manager has framed the window, xcb can report a
-    // frame smaller than the client: that is no frame known yet.
-    if (margins.left() < 0 || margins.top() < 0 || margins.right() < 0 || margins.bottom() < 0)
-        return QMargins();
-    return margins;
-}
-
-QRect NormalOuterRect(const TForm& form) {
-    const QMargins frame = FrameMargins(form);
-    if (form.isMaximized() || form.isFullScreen()) return form.normalGeometry() + frame;
-    // pos() rather than frameGeometry(): before the first show a window moved
-    // by its frame position still reports its client where the frame goes.
-    return QRect(form.pos(), form.size().grownBy(frame));
-}
-
-void SetNormalOuterRect(TForm& form, const QRect& outer) { ApplyNormalOuterRect(form, outer, false); }
-void SetNormalOuterPos(TForm& form, const QPoint& pos) {
-    ApplyNormalOuterRect(form, QRect(pos, form.size()), true);
-}
-
-namespace {
-
-void ApplyNormalOuterRect(TForm& form, const QRect& outer, bool positionOnly) {
-    const Qt::WindowStates state = form.windowState();
-    const bool restoreState = state & (Qt::WindowMaximized | Qt::WindowFullScreen);
-    // Qt has no setter for the restored geometry: set it in the normal state.
-    if (restoreState) form.setWindowState(state & ~(Qt::WindowMaximized | Qt::WindowFullScreen));
-    QMargins frame = FrameMargins(form);
-    // Before the first map the frame is unknown; the window manager can say
-    // in advance which frame it will put round the window, and a stored outer
-    // size must not be taken for the client size.
-    // (The widget counts as visible during its show event; its native
-    // window is mapped only after it.)
-    QWindow* window = form.windowHandle();
-    if (frame.isNull() && HasFrame(form) && window && !window->isVisible() && !positionOnly)
-        frame = RequestFrameExtents(*window).value_or(QMargins());
-    PlaceClient(form, outer, frame, positionOnly);
-    // The frame is confirmed once the window is on the screen, and corrected
-    // there when the manager framed it otherwise or did not answer.
-    if (FrameMargins(form).isNull() && HasFrame(form) && !restoreState) {
-        if (FrameFix* fix = PendingFix(form))
-            fix->Retarget(outer, positionOnly);
-        else
-            new FrameFix(form, outer, positionOnly); // owned by the form, ends itself
-    }
-    if (restoreState) form.setWindowState(state);
-}
-
-} // namespace
-
-void CancelOuterRectFix(TForm& form) {
-    if (FrameFix* fix = PendingFix(form)) fix->Cancel();
-}
-
 QRect ReachableRect(const QRect& outer, const std::vector<QRect>& areas) {
     if (areas.empty() || outer.isEmpty()) return outer;
     const QRect title(outer.left(), outer.top(), outer.width(), std::min(kTitleBand, outer.height()));
@@ -274,103 +113,62 @@ QRect ReachableRect(const QRect& outer, const std::vector<QRect>& areas) {
     return QRect(left, top, width, height);
 }
 
+int ShowCmdOf(Qt::WindowStates state) {
+    // Also the minimised application: its main form is minimised.
+    if (state & Qt::WindowMinimized) return swShowMinimized;
+    return state & Qt::WindowMaximized ? swShowMaximized : swShowNormal;
+}
+
+TWindowState StateOfShowCmd(int showCmd) {
+    if (showCmd == 2 || showCmd == 6) return TWindowState::wsMinimized;
+    return showCmd == 3 ? TWindowState::wsMaximized : TWindowState::wsNormal; // 1, 5 and 9 among them
+}
+
+std::string EdgesText(const QRect& rect) {
+    return std::to_string(rect.left()) + ',' + std::to_string(rect.top()) + ',' +
+           std::to_string(rect.left() + rect.width()) + ',' + std::to_string(rect.top() + rect.height());
+}
+
+std::optional<QRect> StoredRect(std::string_view edges, const QRect& current, bool keepSize) {
+    const std::array<int, 4> now = {current.left(), current.top(), current.left() + current.width(),
+                                    current.top() + current.height()};
+    // Read by the settings' rule without its "0x" rewrite; added and
+    // subtracted without overflow.
+    std::array<std::int64_t, 4> edge{};
+    for (std::size_t i = 0; i < edge.size(); ++i)
+        edge[i] = settings::StrToIntDef(NthWord(static_cast<int>(i) + 1, edges), now[i]);
+    if (keepSize) {
+        edge[2] = edge[0] + current.width();
+        edge[3] = edge[1] + current.height();
+    }
+    if (edge[2] <= edge[0]) return std::nullopt;
+    const auto within = [](std::int64_t v) {
+        return static_cast<int>(std::clamp<std::int64_t>(v, -QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
+    };
+    return QRect(within(edge[0]), within(edge[1]), within(edge[2] - edge[0]),
+                 std::max(1, within(edge[3] - edge[1])));
+}
+
 void ReadWindowPlacement(TForm& form, settings::TIniStore* store, std::string_view section,
                          bool loadState, bool loadPosition, const ScreenAreas& screens) {
     if (!loadState && !loadPosition) return;
     (void)form.winId(); // the frame and the state belong to the native window
-
-    const auto readText = [&](std::string_view ident) {
-        return store ? store->ReadText(section, ident, "") : std::string();
-    };
-    const Qt::WindowStates current = form.windowState();
-    bool restoreToMaximized = (current & Qt::WindowMinimized) && (current & Qt::WindowMaximized);
-
-    if (loadPosition) {
-        bool found = false;
-        const int flags = store ? store->ReadNumber(section, siFlags, restoreToMaximized ? wpfRestoreToMaximized : 0)
-                                : 0;
-        // Qt reports no minimised or maximised position; the value only
-        // counts as a stored placement.
-        if (!readText(siMinMaxPos).empty()) found = true;
-        const QPoint origin = WorkspaceOrigin();
-        const QRect cur = NormalOuterRect(form).translated(-origin);
-        const std::array<int, 4> now = {cur.left(), cur.top(), cur.left() + cur.width(), cur.top() + cur.height()};
-        std::array<int, 4> stored = now;
-        const std::string norm = readText(siNormPos);
-        if (!norm.empty()) {
-            found = true;
-            stored = ReadFour(norm, now);
-        }
-        if (found) {
-            // Any stored number is accepted: the edges are added and
-            // subtracted without overflow, and only then brought into the
-            // range a window can have (the screen check below moves it).
-            std::array<std::int64_t, 4> rect = {stored[0], stored[1], stored[2], stored[3]};
-            const bool sizeable = form.BorderStyle() == TFormBorderStyle::bsSizeable;
-            if (!sizeable) {
-                rect[2] = rect[0] + cur.width();
-                rect[3] = rect[1] + cur.height();
-            }
-            if (rect[2] > rect[0]) {
-                restoreToMaximized = (flags & wpfRestoreToMaximized) != 0;
-                // Without a stored rectangle the current one stays as it is;
-                // setting it again would only blur it by a frame not yet known.
-                if (!norm.empty()) {
-                    const auto within = [](std::int64_t v) {
-                        return static_cast<int>(std::clamp<std::int64_t>(v, -QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
-                    };
-                    const QRect outer = QRect(within(rect[0]), within(rect[1]), within(rect[2] - rect[0]),
-                                              std::max(1, within(rect[3] - rect[1])))
-                                            .translated(origin);
-                    ApplyNormalOuterRect(form, ReachableRect(outer, screens ? screens() : SystemScreenAreas()),
-                                         !sizeable);
-                }
-            }
-        }
-    }
-
-    if (loadState) {
-        TWindowState state = TWindowState::wsNormal;
-        switch (store ? store->ReadNumber(section, siShowCmd, 0) : 0) {
-        case 1:
-        case 5:
-        case 9: state = TWindowState::wsNormal; break;
-        case 2:
-        case 6: state = TWindowState::wsMinimized; break;
-        case 3: state = TWindowState::wsMaximized; break;
-        default: break;
-        }
-        if (state == TWindowState::wsMinimized && &form == TForm::MainForm()) {
-            // The main window opens, then minimises, as the application does.
-            form.SetWindowState(TWindowState::wsNormal);
-            QMetaObject::invokeMethod(&form, [&form] { form.showMinimized(); }, Qt::QueuedConnection);
-            return;
-        }
-        if (state == TWindowState::wsMinimized && restoreToMaximized)
-            form.setWindowState((form.windowState() & ~Qt::WindowFullScreen) | Qt::WindowMinimized |
-                                Qt::WindowMaximized);
-        else
-            form.SetWindowState(state);
-    }
+    bool restoreToMaximized = RestoresToMaximized(form.windowState());
+    if (loadPosition && store)
+        restoreToMaximized = ReadPosition(form, *store, section, restoreToMaximized, screens);
+    if (!loadState) return;
+    const int showCmd = store ? store->ReadNumber(section, siShowCmd, 0) : 0;
+    ApplyState(form, StateOfShowCmd(showCmd), restoreToMaximized);
 }
 
 void WriteWindowPlacement(TForm& form, settings::TIniStore* store, std::string_view section) {
     if (!store) return;
     const QRect normal = NormalOuterRect(form).translated(-WorkspaceOrigin());
     const Qt::WindowStates state = form.windowState();
-    int show = swShowNormal;
-    if (state & Qt::WindowMinimized)
-        show = swShowMinimized; // also the minimised application: its main form is minimised
-    else if (state & Qt::WindowMaximized)
-        show = swShowMaximized;
-    const int flags =
-        (state & Qt::WindowMinimized) && (state & Qt::WindowMaximized) ? wpfRestoreToMaximized : 0;
-    store->WriteNumber(section, siFlags, flags);
-    store->WriteNumber(section, siShowCmd, show);
-    store->WriteText(section, siMinMaxPos, FourNumbers(0, 0, 0, 0));
-    store->WriteText(section, siNormPos,
-                     FourNumbers(normal.left(), normal.top(), normal.left() + normal.width(),
-                                 normal.top() + normal.height()));
+    store->WriteNumber(section, siFlags, RestoresToMaximized(state) ? wpfRestoreToMaximized : 0);
+    store->WriteNumber(section, siShowCmd, ShowCmdOf(state));
+    store->WriteText(section, siMinMaxPos, "0,0,0,0");
+    store->WriteText(section, siNormPos, EdgesText(normal));
 }
 
 } // namespace placement

@@ -4,15 +4,16 @@
 // outer rectangle, in the values "Flags", "ShowCmd", "MinMaxPos" and
 // "NormPos".
 
-#include <QMargins>
 #include <QRect>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace components {
 class TForm;
+enum class TWindowState;
 }
 namespace settings {
 class TIniStore;
@@ -48,6 +49,19 @@ QPoint WorkspaceOrigin();
 // commas; empty when there are fewer than n words.
 std::string NthWord(int n, std::string_view text);
 
+// The show command stored for a window in state, and the state a stored
+// show command asks for (an unknown one: normal).
+int ShowCmdOf(Qt::WindowStates state);
+components::TWindowState StateOfShowCmd(int showCmd);
+
+// The stored edges of rect: left, top, and the right and bottom just past it.
+std::string EdgesText(const QRect& rect);
+// The rectangle stored edges give. A missing or non-numeric word takes
+// current's edge; with keepSize the size is current's. Any numbers are
+// accepted and only then brought into the range a window can have. Nothing
+// when the right edge is not past the left one.
+std::optional<QRect> StoredRect(std::string_view edges, const QRect& current, bool keepSize);
+
 // Reads the placement from section of store (nothing is read without a
 // store) and applies it to the form, which is expected to be still hidden.
 // screens defaults to the attached screens.
@@ -58,19 +72,6 @@ void ReadWindowPlacement(components::TForm& form, settings::TIniStore* store,
 void WriteWindowPlacement(components::TForm& form, settings::TIniStore* store,
                           std::string_view section);
 
-// The window frame around the client area, as far as the window system has
-// told it.
-QMargins FrameMargins(const components::TForm& form);
-// The form's restored (normal) geometry, frame included.
-QRect NormalOuterRect(const components::TForm& form);
-// Gives the form this restored outer rectangle. When the frame is not yet
-// known, the client size is corrected once the window manager reports it,
-// so the outer size does not grow by the frame on every run.
-void SetNormalOuterRect(components::TForm& form, const QRect& outer);
-// Moves the form's restored frame to pos, its size kept.
-void SetNormalOuterPos(components::TForm& form, const QPoint& pos);
-// Drops a correction still waiting for the frame.
-void CancelOuterRectFix(components::TForm& form);
 // outer itself when its title bar lies on one of the areas; otherwise its
 // size clipped to the first (primary) area and moved into it.
 QRect ReachableRect(const QRect& outer, const std::vector<QRect>& areas);

@@ -6,8 +6,10 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "base/AsciiCase.h"
 #include "components/TForm.h"
 #include "components/Text.h"
+#include "placement/FrameCorrection.h"
 #include "settings/TIniFile.h"
 #include "settings/TRegistry.h"
 
@@ -16,18 +18,12 @@ using components::TForm;
 
 namespace {
 
-bool SameTextAscii(std::string_view a, std::string_view b) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
-}
-
 // The form's control of that name, if it can take the focus now.
 QWidget* FindFocusable(TForm& form, std::string_view name) {
     if (name.empty()) return nullptr;
     const auto widgets = form.findChildren<QWidget*>();
     for (QWidget* widget : widgets) {
-        if (!SameTextAscii(components::ToStd(widget->objectName()), name)) continue;
+        if (!base::EqualsNoCase(components::ToStd(widget->objectName()), name)) continue;
         // A name is unique on a form: the first one found decides.
         const bool focusable = widget->window() == &form && widget->isVisibleTo(&form) &&
                                widget->isEnabled() && widget->focusPolicy() != Qt::NoFocus;
@@ -42,7 +38,8 @@ std::string ProgramName() {
 
 } // namespace
 
-void TWinMinMaxInfo::Set(int& field, int value) {
+void TWinMinMaxInfo::SetValue(TMinMax which, int value) {
+    int& field = values_[static_cast<std::size_t>(which)];
     if (field == value) return;
     field = value;
     if (owner_) owner_->MinMaxInfoChanged();
@@ -50,20 +47,12 @@ void TWinMinMaxInfo::Set(int& field, int value) {
 
 void TWinMinMaxInfo::Assign(const TWinMinMaxInfo& source) {
     if (&source == this) return;
-    maxPosLeft_ = source.maxPosLeft_;
-    maxPosTop_ = source.maxPosTop_;
-    maxSizeHeight_ = source.maxSizeHeight_;
-    maxSizeWidth_ = source.maxSizeWidth_;
-    maxTrackHeight_ = source.maxTrackHeight_;
-    maxTrackWidth_ = source.maxTrackWidth_;
-    minTrackHeight_ = source.minTrackHeight_;
-    minTrackWidth_ = source.minTrackWidth_;
+    values_ = source.values_;
     if (owner_) owner_->MinMaxInfoChanged();
 }
 
 bool TWinMinMaxInfo::DefaultMinMaxInfo() const {
-    return maxPosLeft_ == 0 && maxPosTop_ == 0 && maxSizeHeight_ == 0 && maxSizeWidth_ == 0 &&
-           maxTrackHeight_ == 0 && maxTrackWidth_ == 0 && minTrackHeight_ == 0 && minTrackWidth_ == 0;
+    return std::all_of(values_.begin(), values_.end(), [](int v) { return v == 0; });
 }
 
 TFormPlacement::TFormPlacement(QObject* owner)
@@ -260,12 +249,12 @@ void TFormPlacement::UpdateHook() {
     QSize minimum = ownMinimum_;
     QSize maximum = ownMaximum_;
     const TWinMinMaxInfo& info = minMaxInfo_;
-    if (info.MinTrackWidth() != 0) minimum.setWidth(std::max(0, info.MinTrackWidth() - frameWidth));
-    if (info.MinTrackHeight() != 0) minimum.setHeight(std::max(0, info.MinTrackHeight() - frameHeight));
-    if (info.MaxTrackWidth() != 0)
-        maximum.setWidth(std::max(minimum.width(), info.MaxTrackWidth() - frameWidth));
-    if (info.MaxTrackHeight() != 0)
-        maximum.setHeight(std::max(minimum.height(), info.MaxTrackHeight() - frameHeight));
+    if (const int v = info.Value(TMinMax::MinTrackWidth)) minimum.setWidth(std::max(0, v - frameWidth));
+    if (const int v = info.Value(TMinMax::MinTrackHeight)) minimum.setHeight(std::max(0, v - frameHeight));
+    if (const int v = info.Value(TMinMax::MaxTrackWidth))
+        maximum.setWidth(std::max(minimum.width(), v - frameWidth));
+    if (const int v = info.Value(TMinMax::MaxTrackHeight))
+        maximum.setHeight(std::max(minimum.height(), v - frameHeight));
     form.setMinimumSize(minimum);
     form.setMaximumSize(maximum);
 }

@@ -11,19 +11,13 @@
 #include <QObject>
 #include <QPointer>
 #include <QSize>
+#include <array>
 #include <exception>
 #include <functional>
 #include <memory>
 #include <string>
 
-#include "placement/AppUtils.h"
-
-namespace components {
-class TForm;
-}
-namespace settings {
-class TIniStore;
-}
+#include "placement/AppUtils.h" // also declares TForm and TIniStore
 
 namespace placement {
 
@@ -36,6 +30,9 @@ class TFormPlacement;
 // leaves a limit as the window system has it. Qt lets a program set no
 // maximised size or position, so MaxSize* and MaxPos* are kept but have no
 // effect; the track sizes are the window's minimum and maximum sizes.
+enum class TMinMax { MaxPosLeft, MaxPosTop, MaxSizeHeight, MaxSizeWidth,
+                     MaxTrackHeight, MaxTrackWidth, MinTrackHeight, MinTrackWidth };
+
 class TWinMinMaxInfo final {
 public:
     explicit TWinMinMaxInfo(TFormPlacement* owner = nullptr) : owner_(owner) {}
@@ -45,30 +42,13 @@ public:
     // Copies the values and notifies the owner.
     void Assign(const TWinMinMaxInfo& source);
     bool DefaultMinMaxInfo() const;
-
-    int MaxPosLeft() const { return maxPosLeft_; }
-    void SetMaxPosLeft(int v) { Set(maxPosLeft_, v); }
-    int MaxPosTop() const { return maxPosTop_; }
-    void SetMaxPosTop(int v) { Set(maxPosTop_, v); }
-    int MaxSizeHeight() const { return maxSizeHeight_; }
-    void SetMaxSizeHeight(int v) { Set(maxSizeHeight_, v); }
-    int MaxSizeWidth() const { return maxSizeWidth_; }
-    void SetMaxSizeWidth(int v) { Set(maxSizeWidth_, v); }
-    int MaxTrackHeight() const { return maxTrackHeight_; }
-    void SetMaxTrackHeight(int v) { Set(maxTrackHeight_, v); }
-    int MaxTrackWidth() const { return maxTrackWidth_; }
-    void SetMaxTrackWidth(int v) { Set(maxTrackWidth_, v); }
-    int MinTrackHeight() const { return minTrackHeight_; }
-    void SetMinTrackHeight(int v) { Set(minTrackHeight_, v); }
-    int MinTrackWidth() const { return minTrackWidth_; }
-    void SetMinTrackWidth(int v) { Set(minTrackWidth_, v); }
+    int Value(TMinMax which) const { return values_[static_cast<std::size_t>(which)]; }
+    // Notifies the owner of a change.
+    void SetValue(TMinMax which, int value);
 
 private:
-    void Set(int& field, int value);
-
     TFormPlacement* owner_;
-    int maxPosLeft_ = 0, maxPosTop_ = 0, maxSizeHeight_ = 0, maxSizeWidth_ = 0;
-    int maxTrackHeight_ = 0, maxTrackWidth_ = 0, minTrackHeight_ = 0, minTrackWidth_ = 0;
+    std::array<int, static_cast<std::size_t>(TMinMax::MinTrackWidth) + 1> values_{};
 };
 
 class TFormPlacement : public QObject {

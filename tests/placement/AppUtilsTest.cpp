@@ -3,9 +3,13 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QRect>
+#include <QWidget>
+#include <optional>
+#include <utility>
 
 #include "components/TForm.h"
 #include "placement/AppUtils.h"
+#include "placement/FrameCorrection.h"
 #include "tests/support/Sandbox.h"
 
 using components::TForm;
@@ -45,6 +49,47 @@ TEST(ReachableRectTest, OnlyAnUnreachableRectangleIsMovedIntoThePrimaryArea) {
     // The primary area need not start at the origin (a panel on the left).
     const std::vector<QRect> panel{QRect(48, 0, 976, 768)};
     EXPECT_EQ(ReachableRect(QRect(-600, 10, 400, 300), panel), QRect(48, 10, 400, 300));
+}
+
+TEST(StoredRectTest, EdgesGiveTheRectangleWithinTheRangeOfAWindow) {
+    const QRect current(40, 60, 300, 200); // right 340, bottom 260
+    const int far = QWIDGETSIZE_MAX;
+    const struct {
+        const char* edges;
+        bool keepSize;
+        std::optional<QRect> expected;
+    } cases[] = {
+        {"361,233,707,570", false, QRect(361, 233, 346, 337)},
+        {"", false, current},
+        {"100,50,300", false, QRect(100, 50, 200, 210)},        // the current bottom
+        {"abc,50,400,0x120", false, QRect(40, 50, 360, 210)},   // no hex: the current bottom
+        {"361,233,900,900", true, QRect(361, 233, 300, 200)},   // only the position
+        {"300,50,300,400", false, std::nullopt},                // right edge not past the left
+        {"0,500,10,100", false, QRect(0, 500, 10, 1)},          // bottom above the top
+        {"-2147483648,0,2147483647,100", false, QRect(-far, 0, far, 100)},
+        {"2147483647,2147483647,0,0", true, QRect(far, far, 300, 200)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.edges);
+        EXPECT_EQ(StoredRect(c.edges, current, c.keepSize), c.expected);
+    }
+    // What is written reads back as the same rectangle.
+    for (const QRect& rect : {QRect(361, 233, 346, 337), QRect(-1300, -20, 1, 1)})
+        EXPECT_EQ(StoredRect(EdgesText(rect), current, false), rect);
+}
+
+TEST(ShowCmdTest, StoredShowCommandsAndWindowStates) {
+    using components::TWindowState;
+    const std::pair<int, TWindowState> read[] = {
+        {1, TWindowState::wsNormal},    {5, TWindowState::wsNormal},    {9, TWindowState::wsNormal},
+        {0, TWindowState::wsNormal},    {7, TWindowState::wsNormal},    {2, TWindowState::wsMinimized},
+        {6, TWindowState::wsMinimized}, {3, TWindowState::wsMaximized},
+    };
+    for (const auto& [showCmd, state] : read) EXPECT_EQ(StateOfShowCmd(showCmd), state) << showCmd;
+    EXPECT_EQ(ShowCmdOf(Qt::WindowNoState), swShowNormal);
+    EXPECT_EQ(ShowCmdOf(Qt::WindowMaximized), swShowMaximized);
+    EXPECT_EQ(ShowCmdOf(Qt::WindowMinimized | Qt::WindowMaximized), swShowMinimized);
+    EXPECT_EQ(ShowCmdOf(Qt::WindowFullScreen), swShowNormal);
 }
 
 TEST(OuterRectTest, CorrectsTheClientSizeOnceTheFrameIsKnown) {
