@@ -31,11 +31,7 @@ public:
 protected:
     void showEvent(QShowEvent* event) override {
         QMessageBox::showEvent(event);
-        if (QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(screen->availableGeometry().center());
-            move(frame.topLeft());
-        }
+        CentreOnScreen(*this, parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen());
     }
 };
 
@@ -157,6 +153,16 @@ Dialogs* g_current = &g_qtDialogs;
 } // namespace
 
 Dialogs& CurrentDialogs() { return *g_current; }
+
+WaitCursor::WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+WaitCursor::~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+
+void CentreOnScreen(QWidget& window, QScreen* screen) {
+    if (!screen) return;
+    QRect frame = window.frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    window.move(frame.topLeft());
+}
 
 ScopedDialogs::ScopedDialogs(Dialogs& dialogs) : previous_(g_current) { g_current = &dialogs; }
 ScopedDialogs::~ScopedDialogs() { g_current = previous_; }

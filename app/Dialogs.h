@@ -9,6 +9,7 @@
 #include <optional>
 
 class QDialog;
+class QScreen;
 class QWidget;
 
 namespace app {
@@ -52,6 +53,20 @@ public:
 private:
     Dialogs* previous_;
 };
+
+// Shows the hourglass until it goes, on every way out of a long operation
+// (a dialog opened meanwhile shows the arrow).
+class WaitCursor final {
+public:
+    WaitCursor();
+    ~WaitCursor();
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+// Moves the window, frame included, to the middle of the screen's available
+// area; a missing screen leaves it where it is.
+void CentreOnScreen(QWidget& window, QScreen* screen);
 
 // Titles of the two message kinds.
 QString MsgTitle(MsgKind kind);
