@@ -19,7 +19,6 @@ using namespace Qt::Literals::StringLiterals;
 namespace app {
 
 using components::ToQ;
-using components::ToStd;
 
 namespace {
 
@@ -63,17 +62,11 @@ void ClearRows(components::TZelGrid& grid) {
 
 } // namespace
 
-void MarkRow(components::TZelGrid& grid, int row) { grid.SelectedRows().append(ToQ(RowMark(row))); }
-
-void UnmarkRow(components::TZelGrid& grid, int row) { grid.SelectedRows().removeAll(ToQ(RowMark(row))); }
-
 bool IsRowMarked(components::TZelGrid& grid, int row) { return grid.SelectedRows().contains(ToQ(RowMark(row))); }
 
 void ToggleMark(components::TZelGrid& grid, int row) {
-    if (IsRowMarked(grid, row))
-        UnmarkRow(grid, row);
-    else
-        MarkRow(grid, row);
+    const QString mark = ToQ(RowMark(row));
+    if (grid.SelectedRows().removeAll(mark) == 0) grid.SelectedRows().append(mark);
     grid.Invalidate();
 }
 
@@ -82,13 +75,6 @@ void DeleteRow(components::TZelGrid& grid, int row) {
     const qsizetype mark = grid.SelectedRows().indexOf(ToQ(RowMark(row)));
     if (mark >= 0) grid.SelectedRows().removeAt(mark);
     grid.Invalidate();
-}
-
-void LayOutRows(components::TZelGrid& grid) {
-    const GridLayout g = ComputeGridLayout(grid.width(), grid.height(), grid.RowCount());
-    grid.SetColWidths(0, g.col0);
-    if (grid.ColCount() >= 2) grid.SetColWidths(1, g.col1);
-    for (int r = 0; r < grid.RowCount(); ++r) grid.SetRowHeights(r, g.rowHeight);
 }
 
 void FillFromDrives(QWidget* owner, components::TZelGrid& grid, components::TSearcDir& search,
@@ -121,7 +107,7 @@ void FillFromDrives(QWidget* owner, components::TZelGrid& grid, components::TSea
             } else {
                 grid.SetCells(0, r, ToQ(value));
                 grid.SetCells(1, r, ToQ(found == 0 ? kNotFound : kSeveralFound));
-                if (!IsRowMarked(grid, r)) MarkRow(grid, r);
+                if (!IsRowMarked(grid, r)) grid.SelectedRows().append(ToQ(RowMark(r)));
                 grid.Invalidate();
             }
             ++r;
@@ -131,6 +117,19 @@ void FillFromDrives(QWidget* owner, components::TZelGrid& grid, components::TSea
         // The fill ends; the rows filled so far stay.
     }
     grid.Invalidate();
+}
+
+bool ActivateKeyFile(QWidget* owner, const std::string& source, const std::string& target) {
+    if (source.empty()) return false;
+    // The old key file is only replaced once the new one is complete, so a
+    // failed copy leaves the active data set as it was.
+    if (host::FileExists(target)) host::SetNormalAttributes(target);
+    std::string why;
+    if (host::CopyFileReplace(source, target, &why)) return true;
+    if (host::FileExists(source))
+        ErrorBox(owner, u"Файл ключа не скопирован: "_s + ToQ(source) + u" → "_s + ToQ(target) + u": "_s +
+                            ToQ(why));
+    return false;
 }
 
 bool LoadList(components::TZelGrid& grid) {
@@ -154,10 +153,10 @@ bool LoadList(components::TZelGrid& grid) {
 void SaveList(components::TZelGrid& grid) {
     std::vector<std::string> column1, column2, marks;
     for (int r = 0; r < grid.RowCount(); ++r) {
-        column1.push_back(ToStd(grid.Cells(0, r)));
-        column2.push_back(ToStd(grid.Cells(1, r)));
+        column1.push_back(components::ToStd(grid.Cells(0, r)));
+        column2.push_back(components::ToStd(grid.Cells(1, r)));
     }
-    for (const QString& mark : grid.SelectedRows()) marks.push_back(ToStd(mark));
+    for (const QString& mark : grid.SelectedRows()) marks.push_back(components::ToStd(mark));
     settings::SaveStringList(kColumn1File, column1);
     settings::SaveStringList(kColumn2File, column2);
     settings::SaveStringList(kSelectedFile, marks);

@@ -4,6 +4,7 @@
 // keep it between runs ("column1.txt", "column2.txt" and "selected.txt" in
 // the working directory).
 
+#include <string>
 #include <string_view>
 
 class QWidget;
@@ -15,15 +16,10 @@ class TZelGrid;
 
 namespace app {
 
-void MarkRow(components::TZelGrid& grid, int row);
-void UnmarkRow(components::TZelGrid& grid, int row);
 bool IsRowMarked(components::TZelGrid& grid, int row);
 void ToggleMark(components::TZelGrid& grid, int row);
 // Empties the row and drops its mark.
 void DeleteRow(components::TZelGrid& grid, int row);
-
-// Column widths and row heights for the grid's present size.
-void LayOutRows(components::TZelGrid& grid);
 
 // Fills the grid afresh from the drives the catalogue's INI file lists (in
 // the working directory): each drive's key file, or the drive marked with
@@ -31,6 +27,11 @@ void LayOutRows(components::TZelGrid& grid);
 // the INI file in the Windows directory the user is told and nothing changes.
 void FillFromDrives(QWidget* owner, components::TZelGrid& grid, components::TSearcDir& search,
                     std::string_view windowsDir, const bool& stop);
+
+// Copies the key file over the active one; true when copied. A key file that
+// is missing says nothing here (the row's hint shows it); one that is there
+// but could not be copied is told.
+bool ActivateKeyFile(QWidget* owner, const std::string& source, const std::string& target);
 
 // Fills the grid from the files. False when a file is there but could not be
 // read: the list then is not the one stored, and must not be saved over it.

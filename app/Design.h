@@ -1,33 +1,30 @@
 #pragma once
-// The main window's design values that its Designer file cannot hold: the
-// grid's own settings and the components that show nothing.
+// The main window's design values that its Designer file cannot hold.
 
-class QMenu;
-class QWidget;
+namespace Ui {
+class TfExecute;
+}
 
 namespace components {
 class TForm;
 class TResizer;
 class TSGLight;
 class TSearcDir;
-class TZelGrid;
 } // namespace components
-
-namespace placement {
-class TFormPlacement;
-}
 
 namespace app {
 
-// The list's grid: two columns, rows rows, red marks, the popup menu.
-void DesignGrid(components::TZelGrid& grid, int rows, QMenu* menu);
-// The search for key files on the catalogue's drives.
-void DesignSearch(components::TSearcDir& search);
-// The rescaler, the font store and the placement store, owned by the form.
-components::TResizer* MakeResizer(components::TForm& form);
-components::TSGLight* MakeFontStore(components::TForm& form);
-// It takes over the form's OnShow, OnCloseQuery and OnDestroy, so it comes
+// After the Designer file's part: the frame, the pictures, the grid's own
+// settings (rows of them) and its popup menu.
+void DesignWindow(components::TForm& form, Ui::TfExecute& ui, int rows);
+
+// The components that show nothing, owned by the form. The placement store
+// takes over the form's OnShow, OnCloseQuery and OnDestroy, so it is made
 // before the creation handler runs.
-placement::TFormPlacement* MakePlacementStore(components::TForm& form);
+struct Components {
+    components::TResizer* resizer;
+    components::TSGLight* fonts;
+};
+Components MakeComponents(components::TForm& form, components::TSearcDir& search);
 
 } // namespace app

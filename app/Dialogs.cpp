@@ -154,9 +154,6 @@ Dialogs* g_current = &g_qtDialogs;
 
 Dialogs& CurrentDialogs() { return *g_current; }
 
-WaitCursor::WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-WaitCursor::~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-
 void CentreOnScreen(QWidget& window, QScreen* screen) {
     if (!screen) return;
     QRect frame = window.frameGeometry();

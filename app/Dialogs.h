@@ -3,6 +3,8 @@
 // real Qt dialogs, tests install a scripted stand-in that answers at once.
 
 #include <QFont>
+#include <QCursor>
+#include <QGuiApplication>
 #include <QString>
 #include <filesystem>
 #include <memory>
@@ -58,8 +60,8 @@ private:
 // (a dialog opened meanwhile shows the arrow).
 class WaitCursor final {
 public:
-    WaitCursor();
-    ~WaitCursor();
+    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
 };

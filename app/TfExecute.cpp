@@ -1,15 +1,13 @@
 #include "app/TfExecute.h"
 
 #include <QAction>
-#include <QMenu>
+#include <QScopeGuard>
 #include <exception>
 
 #include "app/Dialogs.h"
 #include "app/ErrorReport.h"
 #include "app/DataSetList.h"
 #include "app/Design.h"
-#include "app/Launch.h"
-#include "app/Pictures.h"
 #include "app/SysZel.h"
 #include "app/TAboutBox.h"
 #include "app/WindowRules.h"
@@ -18,8 +16,12 @@
 #include "components/TSearcDir.h"
 #include "components/TZelGrid.h"
 #include "components/Text.h"
+#include "host/Codec.h"
+#include "host/Files.h"
 #include "host/Paths.h"
+#include "host/Process.h"
 #include "settings/NumberRule.h"
+#include "settings/TIniFile.h"
 #include "settings/TRegistry.h"
 #include "ui_TfExecute.h"
 
@@ -63,49 +65,18 @@ TfExecuteEnv TfExecuteEnv::FromSystem(QStringList arguments) {
 TfExecute::TfExecute(TfExecuteEnv env, QWidget* parent)
     : TForm(parent), ui_(std::make_unique<Ui::TfExecute>()), sd1_(std::make_unique<components::TSearcDir>()),
       env_(std::move(env)) {
-    BuildDesign();
-    MakeComponents();
+    ui_->setupUi(this);
+    DesignWindow(*this, *ui_, kDefaultRows);
+    const Components parts = MakeComponents(*this, *sd1_);
+    Resizer1 = parts.resizer;
+    SGLight1 = parts.fonts;
+    sd1_->SetonEachIteration(
+        [this](components::TSearcDir& sender, bool& stop) { sd1EachIteration(sender, stop); });
     Wire();
     Guarded([this] { FormCreate(this); });
 }
 
 TfExecute::~TfExecute() = default;
-
-void TfExecute::BuildDesign() {
-    ui_->setupUi(this);
-    setWindowTitle(ApplicationTitle());
-    setWindowIcon(Picture(u"icon"));
-    SetBorderStyle(components::TFormBorderStyle::bsSizeable);
-    SetBorderIcons(components::biSystemMenu | components::biMinimize);
-    SetKeyPreview(true);
-    move(361, 233);
-
-    auto* menu = new QMenu(this);
-    menu->setObjectName(u"PopupMenu1"_s);
-    menu->addActions({ui_->NSelect, ui_->NDeleteRow});
-
-    DesignGrid(*ui_->sg1, kDefaultRows, menu);
-
-    // Its hint keeps the lines as the tooltip shows them, ended by CR LF,
-    // which a Designer file cannot hold.
-    ui_->Image1->setProperty("Hint", ui_->Image1->toolTip().replace(u'\n', u"\r\n"_s));
-    // The pictures come in every scale a screen may ask for.
-    ui_->Image1->setPixmap(Picture(u"setup").pixmap(QSize(102, 72)));
-    ui_->sb1->setIcon(Picture(u"folder"));
-    ui_->bbDorv->setIcon(Picture(u"dorvwin"));
-    ui_->bbMaster->setIcon(Picture(u"tdm010"));
-    ui_->bbAlternatives->setIcon(Picture(u"tdp010"));
-    ui_->bbCar->setIcon(Picture(u"e_dorv"));
-}
-
-void TfExecute::MakeComponents() {
-    DesignSearch(*sd1_);
-    sd1_->SetonEachIteration(
-        [this](components::TSearcDir& sender, bool& stop) { sd1EachIteration(sender, stop); });
-    Resizer1 = MakeResizer(*this);
-    SGLight1 = MakeFontStore(*this);
-    MakePlacementStore(*this);
-}
 
 void TfExecute::Wire() {
     const auto on = [this](auto* sender, auto signal, void (TfExecute::*handler)(QObject*)) {
@@ -127,9 +98,7 @@ void TfExecute::Wire() {
 
 void TfExecute::SetAboutBox(TAboutBox* box) { aboutBox_ = box; }
 
-QString TfExecute::Hint(const QWidget* control) {
-    return control ? control->property("Hint").toString() : QString();
-}
+QString TfExecute::Hint(const QWidget* control) { return control ? control->property("Hint").toString() : QString(); }
 
 components::TZelGrid& TfExecute::Grid() const { return *ui_->sg1; }
 
@@ -198,8 +167,26 @@ void TfExecute::FormClose(QObject*, components::TCloseAction&) {
 }
 
 void TfExecute::bbDorvClick(QObject* Sender) {
-    if (const auto* button = qobject_cast<const QWidget*>(Sender))
-        StartCatalogueProgram(this, ToStd(ui_->PathTxt->text()), ToStd(Hint(button)));
+    const auto* button = qobject_cast<const QWidget*>(Sender);
+    if (!button) return;
+    const std::string hint = ToStd(Hint(button));
+    const std::string folder = ToStd(ui_->PathTxt->text());
+    // The "\" always goes in, even after a folder that ends with one.
+    const std::string path = folder + '\\' + hint;
+    if (!host::FileExists(path)) {
+        ErrorBox(this, u"Нет файла : "_s + ToQ(host::UpperAnsi(hint)) + u" по указанному пути  "_s +
+                           ToQ(folder) + u'\\');
+        return;
+    }
+    try {
+        settings::TIniFile ini{std::string(kCatalogueIni)};
+        ini.WriteNumber("Condition", "MultiScreen", 1);
+    } catch (const std::exception& e) {
+        // The catalogue starts all the same, but the user learns it will not
+        // find the setting.
+        ErrorBox(this, u"Не удалось записать MultiScreen=1: "_s + ToQ(e.what()));
+    }
+    host::StartProgram(path);
 }
 
 void TfExecute::sb1Click(QObject*) {
@@ -219,11 +206,20 @@ void TfExecute::FormKeyDown(QObject*, int& Key, Qt::KeyboardModifiers Shift) {
 
 void TfExecute::FormResize(QObject*) {
     Resizer1->ResizeControls(this);
-    LayOutRows(Grid());
+    const GridLayout g = ComputeGridLayout(Grid().width(), Grid().height(), Grid().RowCount());
+    Grid().SetColWidths(0, g.col0);
+    if (Grid().ColCount() >= 2) Grid().SetColWidths(1, g.col1);
+    for (int r = 0; r < Grid().RowCount(); ++r) Grid().SetRowHeights(r, g.rowHeight);
     ui_->sb1->resize(ui_->sb1->width(), ui_->PathTxt->height());
 }
 
-void TfExecute::Image1DblClick(QObject*) { StartChosenSetup(this, ToStd(ui_->PathTxt->text())); }
+void TfExecute::Image1DblClick(QObject*) {
+    // The hint promises the catalogue's setup program, and nothing names it:
+    // the user picks it, starting in the installation folder.
+    const auto file = CurrentDialogs().OpenFile(this, u"Программы (*.exe)"_s,
+                                                host::ToHostPath(ToStd(ui_->PathTxt->text())), {});
+    if (file) host::StartProgram(host::ToWindowsPath(*file));
+}
 
 bool TfExecute::IsRowMarked(int row) const { return app::IsRowMarked(Grid(), row); }
 
@@ -232,13 +228,10 @@ void TfExecute::sbInitClick(QObject*) {
     // fight over the same rows.
     if (filling_) return;
     filling_ = true;
-    struct Reset {
-        TfExecute* self;
-        ~Reset() {
-            self->filling_ = false;
-            self->closing_ = false;
-        }
-    } reset{this};
+    const auto reset = qScopeGuard([this] {
+        filling_ = false;
+        closing_ = false;
+    });
     {
         const WaitCursor hourglass;
         DeleteListFiles();

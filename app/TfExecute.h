@@ -54,7 +54,6 @@ public:
     const std::string& ActiveDisk() const { return ActiveDisk_; }
     const std::string& WindowsDir() const { return WindowsDir_; }
     const std::string& TargetDir() const { return TargetDir_; }
-    const std::string& SystemDir() const { return SystemDir_; }
     bool Filling() const { return filling_; }
 
     // Handlers.
@@ -80,8 +79,6 @@ public:
     static QString Hint(const QWidget* control);
 
 private:
-    void BuildDesign();
-    void MakeComponents();
     void Wire();
     void SettleWindowsDirectory(settings::TRegistry& reg);
     void Activate();

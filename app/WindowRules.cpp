@@ -3,19 +3,31 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 #include "base/AsciiCase.h"
 #include "base/Rounding.h"
 #include "settings/NumberRule.h"
 
 namespace app {
+namespace {
 
+// The number a run of 1 to 10 decimal digits spells; nothing for any other text.
 std::optional<long long> DecimalDigits(std::string_view digits) {
     if (digits.empty() || digits.size() > 10 ||
         !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return std::nullopt;
     return std::stoll(std::string(digits));
 }
+
+// The first character of a UTF-8 text.
+std::string FirstCharacter(std::string_view text) {
+    std::size_t n = text.empty() ? 0 : 1;
+    while (n < text.size() && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) ++n;
+    return std::string(text.substr(0, n));
+}
+
+} // namespace
 
 DriveList ReadDriveList(std::vector<std::pair<std::string, std::string>> values) {
     DriveList list;
@@ -34,12 +46,6 @@ DriveList ReadDriveList(std::vector<std::pair<std::string, std::string>> values)
         list.drives.try_emplace(static_cast<int>(*n), std::move(value));
     }
     return list;
-}
-
-std::string FirstCharacter(std::string_view text) {
-    std::size_t n = text.empty() ? 0 : 1;
-    while (n < text.size() && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) ++n;
-    return std::string(text.substr(0, n));
 }
 
 std::string DerivedTargetDir(std::string_view systemDir) {

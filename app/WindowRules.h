@@ -5,7 +5,6 @@
 // list loses its empty lines.
 
 #include <map>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -19,9 +18,6 @@ inline constexpr std::string_view kCatalogueIni = "tvdorvw.ini";
 // The active data set's key file, in the Windows directory.
 inline constexpr std::string_view kKeyFile = "TVDORVKY.INI";
 
-// The number a run of 1 to 10 decimal digits spells; nothing for any other text.
-std::optional<long long> DecimalDigits(std::string_view digits);
-
 // "Drive_Max" and the "DriveN" entries by N (the first of a name, as a read
 // of it finds), from one read of the section.
 struct DriveList {
@@ -29,9 +25,6 @@ struct DriveList {
     std::map<int, std::string> drives;
 };
 DriveList ReadDriveList(std::vector<std::pair<std::string, std::string>> values);
-
-// The first character of a UTF-8 text.
-std::string FirstCharacter(std::string_view text);
 
 // The folder key files go to: the system directory's parent, "\" included.
 std::string DerivedTargetDir(std::string_view systemDir);
