@@ -52,14 +52,6 @@ bool LoadColumn(components::TZelGrid& grid, int col, std::string_view file, Line
     }
 }
 
-void ClearRows(components::TZelGrid& grid) {
-    for (int r = 0; r < grid.RowCount(); ++r) {
-        grid.SetCells(0, r, QString());
-        grid.SetCells(1, r, QString());
-    }
-    grid.SelectedRows().clear();
-}
-
 } // namespace
 
 bool IsRowMarked(components::TZelGrid& grid, int row) { return grid.SelectedRows().contains(ToQ(RowMark(row))); }
@@ -87,7 +79,11 @@ void FillFromDrives(QWidget* owner, components::TZelGrid& grid, components::TSea
     try {
         settings::TIniFile ini{std::string(kCatalogueIni)};
         DriveList list = ReadDriveList(ini.ReadSectionValues("CDROM"));
-        ClearRows(grid);
+        for (int r = 0; r < grid.RowCount(); ++r) {
+            grid.SetCells(0, r, QString());
+            grid.SetCells(1, r, QString());
+        }
+        grid.SelectedRows().clear();
         int r = 0;
         grid.SetCol(1);
         grid.SetRow(0);

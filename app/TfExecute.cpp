@@ -4,10 +4,10 @@
 #include <QScopeGuard>
 #include <exception>
 
-#include "app/Dialogs.h"
-#include "app/ErrorReport.h"
 #include "app/DataSetList.h"
 #include "app/Design.h"
+#include "app/Dialogs.h"
+#include "app/ErrorReport.h"
 #include "app/SysZel.h"
 #include "app/TAboutBox.h"
 #include "app/WindowRules.h"
