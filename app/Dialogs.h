@@ -3,8 +3,6 @@
 // real Qt dialogs, tests install a scripted stand-in that answers at once.
 
 #include <QFont>
-#include <QCursor>
-#include <QGuiApplication>
 #include <QString>
 #include <filesystem>
 #include <memory>
@@ -54,16 +52,6 @@ public:
 
 private:
     Dialogs* previous_;
-};
-
-// Shows the hourglass until it goes, on every way out of a long operation
-// (a dialog opened meanwhile shows the arrow).
-class WaitCursor final {
-public:
-    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
 // Moves the window, frame included, to the middle of the screen's available

@@ -1,6 +1,7 @@
 #include "app/TfExecute.h"
 
 #include <QAction>
+#include <QGuiApplication>
 #include <QScopeGuard>
 #include <exception>
 
@@ -233,7 +234,8 @@ void TfExecute::sbInitClick(QObject*) {
         closing_ = false;
     });
     {
-        const WaitCursor hourglass;
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        const auto restoreCursor = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
         DeleteListFiles();
         listLoaded_ = true; // the list starts afresh
         Grid().SelectedRows().clear();
