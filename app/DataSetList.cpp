@@ -64,8 +64,7 @@ void ToggleMark(components::TZelGrid& grid, int row) {
 
 void DeleteRow(components::TZelGrid& grid, int row) {
     for (int c = 0; c < grid.ColCount(); ++c) grid.SetCells(c, row, QString());
-    const qsizetype mark = grid.SelectedRows().indexOf(ToQ(RowMark(row)));
-    if (mark >= 0) grid.SelectedRows().removeAt(mark);
+    grid.SelectedRows().removeOne(ToQ(RowMark(row)));
     grid.Invalidate();
 }
 

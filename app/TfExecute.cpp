@@ -97,9 +97,9 @@ void TfExecute::Wire() {
     OnResize = Live(this, wiring_, &TfExecute::FormResize);
 }
 
-void TfExecute::SetAboutBox(TAboutBox* box) { aboutBox_ = box; }
-
 QString TfExecute::Hint(const QWidget* control) { return control ? control->property("Hint").toString() : QString(); }
+
+void TfExecute::SetAboutBox(TAboutBox* box) { aboutBox_ = box; }
 
 components::TZelGrid& TfExecute::Grid() const { return *ui_->sg1; }
 
@@ -222,8 +222,6 @@ void TfExecute::Image1DblClick(QObject*) {
     if (file) host::StartProgram(host::ToWindowsPath(*file));
 }
 
-bool TfExecute::IsRowMarked(int row) const { return app::IsRowMarked(Grid(), row); }
-
 void TfExecute::sbInitClick(QObject*) {
     // The search lets clicks through; a second fill inside the first would
     // fight over the same rows.
@@ -250,7 +248,7 @@ void TfExecute::FillDataSetList() { FillFromDrives(this, Grid(), *sd1_, TargetDi
 void TfExecute::sg1Click(QObject*) {
     const int row = Grid().Row();
     Grid().SetHint(Grid().Cells(1, row));
-    if (Grid().Col() != 0 || IsRowMarked(row)) return;
+    if (Grid().Col() != 0 || IsRowMarked(Grid(), row)) return;
     Activate();
 }
 
@@ -265,7 +263,7 @@ void TfExecute::sg1DblClick(QObject* Sender) {
     const int row = Grid().Row();
     if (Grid().Cells(1, row).isEmpty() || Grid().Cells(0, row).isEmpty()) return;
     if (Grid().Col() == 0) {
-        if (IsRowMarked(row)) return;
+        if (IsRowMarked(Grid(), row)) return;
         sg1Click(Sender);
         bbDorvClick(ui_->bbDorv);
     } else if (Grid().Col() == 1) {

@@ -72,7 +72,6 @@ public:
     void sd1EachIteration(components::TSearcDir& Sender, bool& FlagStopb);
 
     void FillDataSetList();
-    bool IsRowMarked(int row) const;
 
     // The data a control's hint holds (the launch buttons' file names, the
     // exact texts of the other hints).

@@ -7,6 +7,7 @@
 
 #include <sys/stat.h>
 
+#include "app/DataSetList.h"
 #include "components/Text.h"
 #include "components/TZelGrid.h"
 #include "host/Registry.h"
@@ -48,7 +49,7 @@ TEST_F(ReliabilityTest, DamagedStoreKeepsTheListAndIsToldOnce) {
     {
         auto w = MakeWindow();
         EXPECT_EQ(Cell(*w, 0, 1), "ASIA");
-        EXPECT_TRUE(w->IsRowMarked(1));
+        EXPECT_TRUE(app::IsRowMarked(*sg1(*w), 1));
         Close(*w);
     }
     ASSERT_EQ(dialogs.messages.size(), 1u) << "one box for the whole run";
@@ -89,9 +90,9 @@ TEST_F(ReliabilityTest, MarksFollowTheirDataSetsAfterADeletedRowAndARestart) {
     }
     auto w = MakeWindow();
     EXPECT_EQ(Cell(*w, 0, 0), "GOOD");
-    EXPECT_FALSE(w->IsRowMarked(0)) << "the good data set stays unmarked";
+    EXPECT_FALSE(app::IsRowMarked(*sg1(*w), 0)) << "the good data set stays unmarked";
     EXPECT_EQ(Cell(*w, 0, 1), "F:");
-    EXPECT_TRUE(w->IsRowMarked(1)) << "the mark stays on the data set without a key file";
+    EXPECT_TRUE(app::IsRowMarked(*sg1(*w), 1)) << "the mark stays on the data set without a key file";
     Activate(*w, 0);
     EXPECT_EQ(testenv::ReadFile(ActiveKeyFile()), "good");
 }
