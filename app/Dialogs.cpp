@@ -11,6 +11,7 @@
 #include <QFontDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QScopeGuard>
 #include <QScreen>
 #include <utility>
 
@@ -31,30 +32,19 @@ public:
 protected:
     void showEvent(QShowEvent* event) override {
         QMessageBox::showEvent(event);
-        if (QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(screen->availableGeometry().center());
-            move(frame.topLeft());
-        }
+        CentreOnScreen(*this, parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen());
     }
 };
 
 // A dialog waits for the user, so it shows the ordinary pointer even when it
 // opens in the middle of a long operation that set the hourglass.
-class ArrowWhileOpen final {
-public:
-    ArrowWhileOpen() : covers_(QGuiApplication::overrideCursor() != nullptr) {
-        if (covers_) QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
-    }
-    ~ArrowWhileOpen() {
-        if (covers_) QGuiApplication::restoreOverrideCursor();
-    }
-    ArrowWhileOpen(const ArrowWhileOpen&) = delete;
-    ArrowWhileOpen& operator=(const ArrowWhileOpen&) = delete;
-
-private:
-    bool covers_;
-};
+auto ArrowWhileOpen() {
+    const bool covers = QGuiApplication::overrideCursor() != nullptr;
+    if (covers) QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
+    return qScopeGuard([covers] {
+        if (covers) QGuiApplication::restoreOverrideCursor();
+    });
+}
 
 // The existing file a typed name means, as the catalogue's system reads it:
 // the default suffix added to a name without one, and the name matched
@@ -116,7 +106,7 @@ private:
 class QtDialogs final : public Dialogs {
 public:
     void Message(QWidget* owner, MsgKind kind, const QString& title, const QString& text) override {
-        const ArrowWhileOpen arrow;
+        const auto arrow = ArrowWhileOpen();
         CentredBox box(kind == MsgKind::Error ? QMessageBox::Critical : QMessageBox::Information, title,
                        text, QMessageBox::Ok, owner);
         box.button(QMessageBox::Ok)->setText(u"OK"_s);
@@ -124,21 +114,21 @@ public:
     }
 
     std::optional<std::filesystem::path> ChooseFolder(QWidget* owner, const QString& title) override {
-        const ArrowWhileOpen arrow;
+        const auto arrow = ArrowWhileOpen();
         return ChooseFolderNative(owner, title);
     }
 
     std::optional<std::filesystem::path> OpenFile(QWidget* owner, const QString& filter,
                                                   const std::filesystem::path& startIn,
                                                   const QString& defaultSuffix) override {
-        const ArrowWhileOpen arrow;
+        const auto arrow = ArrowWhileOpen();
         OpenFileDialog dialog(owner, PathToQ(startIn), filter, defaultSuffix);
         if (dialog.exec() != QDialog::Accepted || dialog.Chosen().isEmpty()) return std::nullopt;
         return ToPath(dialog.Chosen());
     }
 
     std::optional<QFont> ChooseFont(QWidget* owner, const QFont& preset) override {
-        const ArrowWhileOpen arrow;
+        const auto arrow = ArrowWhileOpen();
         bool ok = false;
         const QFont font = QFontDialog::getFont(&ok, preset, owner);
         if (!ok) return std::nullopt;
@@ -146,7 +136,7 @@ public:
     }
 
     int ShowModal(QDialog& dialog) override {
-        const ArrowWhileOpen arrow;
+        const auto arrow = ArrowWhileOpen();
         return dialog.exec();
     }
 };
@@ -157,6 +147,13 @@ Dialogs* g_current = &g_qtDialogs;
 } // namespace
 
 Dialogs& CurrentDialogs() { return *g_current; }
+
+void CentreOnScreen(QWidget& window, QScreen* screen) {
+    if (!screen) return;
+    QRect frame = window.frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    window.move(frame.topLeft());
+}
 
 ScopedDialogs::ScopedDialogs(Dialogs& dialogs) : previous_(g_current) { g_current = &dialogs; }
 ScopedDialogs::~ScopedDialogs() { g_current = previous_; }

@@ -9,6 +9,7 @@
 #include <optional>
 
 class QDialog;
+class QScreen;
 class QWidget;
 
 namespace app {
@@ -52,6 +53,10 @@ public:
 private:
     Dialogs* previous_;
 };
+
+// Moves the window, frame included, to the middle of the screen's available
+// area; a missing screen leaves it where it is.
+void CentreOnScreen(QWidget& window, QScreen* screen);
 
 // Titles of the two message kinds.
 QString MsgTitle(MsgKind kind);

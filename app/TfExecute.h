@@ -6,17 +6,8 @@
 #include <QStringList>
 #include <memory>
 #include <string>
-#include <string_view>
 
 #include "components/TForm.h"
-
-class QFrame;
-class QLineEdit;
-class QMenu;
-class QAction;
-class QLabel;
-class QPushButton;
-class QToolButton;
 
 namespace components {
 class TZelGrid;
@@ -25,8 +16,12 @@ class TResizer;
 class TSGLight;
 } // namespace components
 
-namespace placement {
-class TFormPlacement;
+namespace settings {
+class TRegistry;
+}
+
+namespace Ui {
+class TfExecute;
 }
 
 namespace app {
@@ -43,18 +38,6 @@ struct TfExecuteEnv {
     static TfExecuteEnv FromSystem(QStringList arguments);
 };
 
-// Folder + "\" + name, with no second "\" when the folder ends with one.
-std::string JoinPath(std::string_view folder, std::string_view name);
-
-// Grid layout of the resize handler: column 0 width, column 1 width and row
-// height for a grid of outer size w x h with rows rows.
-struct GridLayout {
-    int col0 = 0;
-    int col1 = 0;
-    int rowHeight = 0;
-};
-GridLayout ComputeGridLayout(int w, int h, int rows);
-
 class TfExecute final : public components::TForm {
     Q_OBJECT
 public:
@@ -64,30 +47,13 @@ public:
     // Shown by Ctrl+Alt+A; one of its own is made when none is given.
     void SetAboutBox(TAboutBox* box);
 
-    // Controls, named as in the design.
-    QFrame* Panel1 = nullptr;
-    components::TZelGrid* sg1 = nullptr;
-    QToolButton* sbInit = nullptr;
-    QLabel* Image1 = nullptr;
-    QToolButton* sb1 = nullptr;
-    QPushButton* bbDorv = nullptr;
-    QPushButton* bbMaster = nullptr;
-    QPushButton* bbAlternatives = nullptr;
-    QPushButton* bbCar = nullptr;
-    QLineEdit* PathTxt = nullptr;
-    QMenu* PopupMenu1 = nullptr;
-    QAction* NSelect = nullptr;
-    QAction* NDeleteRow = nullptr;
-    std::unique_ptr<components::TSearcDir> sd1;
-    components::TResizer* Resizer1 = nullptr;
-    components::TSGLight* SGLight1 = nullptr;
-    placement::TFormPlacement* FormPlacement1 = nullptr;
+    // The file search of the data-set list.
+    components::TSearcDir& sd1() const { return *sd1_; }
 
     // Window state.
     const std::string& ActiveDisk() const { return ActiveDisk_; }
     const std::string& WindowsDir() const { return WindowsDir_; }
     const std::string& TargetDir() const { return TargetDir_; }
-    const std::string& SystemDir() const { return SystemDir_; }
     bool Filling() const { return filling_; }
 
     // Handlers.
@@ -106,20 +72,21 @@ public:
     void sd1EachIteration(components::TSearcDir& Sender, bool& FlagStopb);
 
     void FillDataSetList();
-    void MarkRow(int row);
-    void UnmarkRow(int row);
-    bool IsRowMarked(int row) const;
 
     // The data a control's hint holds (the launch buttons' file names, the
     // exact texts of the other hints).
     static QString Hint(const QWidget* control);
 
 private:
-    void BuildDesign();
+    void Wire();
+    void SettleWindowsDirectory(settings::TRegistry& reg);
     void Activate();
-    void ToggleMark(int row);
-    std::string CellText(int col, int row) const;
+    components::TZelGrid& Grid() const;
 
+    std::unique_ptr<Ui::TfExecute> ui_;
+    std::unique_ptr<components::TSearcDir> sd1_;
+    components::TResizer* Resizer1 = nullptr;
+    components::TSGLight* SGLight1 = nullptr;
     TfExecuteEnv env_;
     std::string ActiveDisk_;
     std::string WindowsDir_;
@@ -131,6 +98,10 @@ private:
     // The list files were read at start (or the list was filled afresh):
     // only then may the close write over them.
     bool listLoaded_ = false;
+    // The context of every connection and hook of the handlers: it goes
+    // first, so nothing the controls signal while the base class frees them
+    // reaches this part of the window.
+    QObject wiring_;
 };
 
 } // namespace app

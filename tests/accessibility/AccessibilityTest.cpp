@@ -19,9 +19,12 @@
 #include "app/TAboutBox.h"
 #include "app/TfExecute.h"
 #include "components/TZelGrid.h"
+#include "tests/app/WindowControls.h"
 #include "tests/support/Sandbox.h"
 
 namespace {
+
+using namespace apptest;
 
 class Accessibility : public ::testing::Test {
 protected:
@@ -45,14 +48,14 @@ TEST_F(Accessibility, EveryControlIsNamedByItsCaptionOrTheProgramItStarts) {
     const auto w = MakeWindow();
     // Captioned controls read their caption; picture buttons the program
     // they start, the same text their hint holds.
-    EXPECT_EQ(SpokenName(w->sbInit), std::string("Проинициализировать"));
-    EXPECT_EQ(SpokenName(w->bbDorv), std::string("dorvwin.exe"));
-    EXPECT_EQ(SpokenName(w->bbMaster), std::string("tdm010.exe"));
-    EXPECT_EQ(SpokenName(w->bbAlternatives), std::string("tdp010.exe"));
-    EXPECT_EQ(SpokenName(w->bbCar), std::string("e_dorv.exe"));
+    EXPECT_EQ(SpokenName(sbInit(*w)), std::string("Проинициализировать"));
+    EXPECT_EQ(SpokenName(bbDorv(*w)), std::string("dorvwin.exe"));
+    EXPECT_EQ(SpokenName(bbMaster(*w)), std::string("tdm010.exe"));
+    EXPECT_EQ(SpokenName(bbAlternatives(*w)), std::string("tdp010.exe"));
+    EXPECT_EQ(SpokenName(bbCar(*w)), std::string("e_dorv.exe"));
     // The controls without a caption still say what they are.
-    for (QWidget* control : {static_cast<QWidget*>(w->sg1), static_cast<QWidget*>(w->PathTxt),
-                             static_cast<QWidget*>(w->sb1), static_cast<QWidget*>(w->Image1)}) {
+    for (QWidget* control : {static_cast<QWidget*>(sg1(*w)), static_cast<QWidget*>(PathTxt(*w)),
+                             static_cast<QWidget*>(sb1(*w)), static_cast<QWidget*>(Image1(*w))}) {
         EXPECT_FALSE(SpokenName(control).empty()) << control->objectName().toStdString();
     }
     // No two controls share a name, or a listener cannot tell them apart.
@@ -60,7 +63,7 @@ TEST_F(Accessibility, EveryControlIsNamedByItsCaptionOrTheProgramItStarts) {
     for (QWidget* control : w->findChildren<QWidget*>()) {
         if (control->objectName().isEmpty() || !control->isVisibleTo(w.get())) continue;
         if (qobject_cast<QPushButton*>(control) || qobject_cast<QToolButton*>(control) ||
-            qobject_cast<QLineEdit*>(control) || control == w->sg1 || control == w->Image1) {
+            qobject_cast<QLineEdit*>(control) || control == sg1(*w) || control == Image1(*w)) {
             names.push_back(SpokenName(control));
         }
     }
@@ -82,13 +85,13 @@ TEST_F(Accessibility, TabWalksTheControlsInLayoutOrderAndLeavesTheGrid) {
     w->show();
     w->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
-    w->sg1->setFocus(Qt::TabFocusReason);
-    ASSERT_EQ(QApplication::focusWidget(), w->sg1);
+    sg1(*w)->setFocus(Qt::TabFocusReason);
+    ASSERT_EQ(QApplication::focusWidget(), sg1(*w));
 
     // Left column, then the launch buttons row by row, the initialise
     // button under them, and the folder line at the bottom, left to right.
-    const QList<QWidget*> expected = {w->bbDorv, w->bbMaster, w->bbAlternatives, w->bbCar,
-                                      w->sbInit, w->PathTxt, w->sb1, w->sg1};
+    const QList<QWidget*> expected = {bbDorv(*w), bbMaster(*w), bbAlternatives(*w), bbCar(*w),
+                                      sbInit(*w), PathTxt(*w), sb1(*w), sg1(*w)};
     QList<QWidget*> visited;
     for (qsizetype i = 0; i < expected.size(); ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -101,7 +104,7 @@ TEST_F(Accessibility, TabWalksTheControlsInLayoutOrderAndLeavesTheGrid) {
 
     // Shift+Tab walks back the same way.
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
-    EXPECT_EQ(QApplication::focusWidget(), w->sb1);
+    EXPECT_EQ(QApplication::focusWidget(), sb1(*w));
 }
 
 } // namespace

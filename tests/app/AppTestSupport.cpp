@@ -95,6 +95,6 @@ std::optional<std::string> StoredValue(std::string_view name) {
     return reg.ReadText(name);
 }
 
-std::string Cell(const app::TfExecute& w, int col, int row) { return components::ToStd(w.sg1->Cells(col, row)); }
+std::string Cell(const app::TfExecute& w, int col, int row) { return components::ToStd(sg1(w)->Cells(col, row)); }
 
 } // namespace apptest

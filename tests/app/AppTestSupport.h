@@ -16,6 +16,7 @@
 
 #include "app/Dialogs.h"
 #include "app/TfExecute.h"
+#include "tests/app/WindowControls.h"
 #include "tests/support/Sandbox.h"
 
 namespace apptest {

@@ -33,17 +33,17 @@ protected:
     }
     // The grid's current cell, moved by the program (which raises the click).
     static void Select(app::TfExecute& w, int col, int row) {
-        w.sg1->SetCol(col);
-        w.sg1->SetRow(row);
+        sg1(w)->SetCol(col);
+        sg1(w)->SetRow(row);
     }
     static void ClickCell(app::TfExecute& w, int col, int row) {
-        const QRect cell = w.sg1->visualRect(w.sg1->model()->index(row, col));
-        QTest::mouseClick(w.sg1->viewport(), Qt::LeftButton, {}, cell.center());
+        const QRect cell = sg1(w)->visualRect(sg1(w)->model()->index(row, col));
+        QTest::mouseClick(sg1(w)->viewport(), Qt::LeftButton, {}, cell.center());
     }
     static void DoubleClickCell(app::TfExecute& w, int col, int row) {
-        const QRect cell = w.sg1->visualRect(w.sg1->model()->index(row, col));
-        QTest::mouseClick(w.sg1->viewport(), Qt::LeftButton, {}, cell.center());
-        QTest::mouseDClick(w.sg1->viewport(), Qt::LeftButton, {}, cell.center());
+        const QRect cell = sg1(w)->visualRect(sg1(w)->model()->index(row, col));
+        QTest::mouseClick(sg1(w)->viewport(), Qt::LeftButton, {}, cell.center());
+        QTest::mouseDClick(sg1(w)->viewport(), Qt::LeftButton, {}, cell.center());
     }
     std::string ActiveKey() const {
         return fs::exists(ActiveKeyFile()) ? testenv::ReadFile(ActiveKeyFile()) : "<none>";
@@ -69,8 +69,8 @@ TEST_F(DataSetListTest, FillsOneRowPerListedDriveAndMarksTheUnusable) {
     testenv::WriteFile(sandbox.WorkDir() / "selected.txt", ",7\r\n");
 
     auto w = MakeWindow();
-    w->sg1->SelectedRows() = QStringList{u",7"_s};
-    w->sbInit->click();
+    sg1(*w)->SelectedRows() = QStringList{u",7"_s};
+    sbInit(*w)->click();
 
     EXPECT_EQ(Cell(*w, 0, 0), "EUROPE");
     EXPECT_EQ(Cell(*w, 1, 0), "E:\\EUROPE\\TVDORVKY.INI");
@@ -81,7 +81,7 @@ TEST_F(DataSetListTest, FillsOneRowPerListedDriveAndMarksTheUnusable) {
     EXPECT_EQ(Cell(*w, 0, 3), "H:") << "a key file in a drive's root shows the drive";
     EXPECT_EQ(Cell(*w, 1, 3), "H:\\TVDORVKY.INI");
     EXPECT_EQ(Cell(*w, 0, 4), "") << "a blank entry reads as empty and is skipped";
-    EXPECT_EQ(w->sg1->SelectedRows(), (QStringList{u",1"_s, u",2"_s}));
+    EXPECT_EQ(sg1(*w)->SelectedRows(), (QStringList{u",1"_s, u",2"_s}));
     EXPECT_EQ(OkCount(), 1u);
     EXPECT_EQ(dialogs.messages.size(), 1u);
     EXPECT_FALSE(fs::exists(sandbox.WorkDir() / "column1.txt")) << "state files deleted";
@@ -94,7 +94,7 @@ TEST_F(DataSetListTest, HugeDriveMaxStopsAfterTheLastEntry) {
     sandbox.MapDrive('F');
     WriteDrives("2147483647", {"E:\\", "", "F:"});
     auto w = MakeWindow();
-    w->sbInit->click();
+    sbInit(*w)->click();
     EXPECT_EQ(Cell(*w, 0, 0), "EUROPE");
     EXPECT_EQ(Cell(*w, 0, 1), "F:");
     EXPECT_EQ(Cell(*w, 0, 2), "");
@@ -111,19 +111,19 @@ TEST_F(DataSetListTest, TwelveDrivesFillEightRowsAndSearchNoFurther) {
     }
     WriteDrives("12", drives);
     auto w = MakeWindow();
-    w->sbInit->click();
+    sbInit(*w)->click();
     for (int r = 0; r < 8; ++r) EXPECT_EQ(Cell(*w, 0, r), "SET" + std::to_string(r + 1));
     // The last search was drive 8's: drives 9 to 12 were never searched.
-    ASSERT_EQ(w->sd1->FoundFiles().size(), 1u);
-    EXPECT_EQ(w->sd1->FoundFiles()[0], "E:\\D8\\SET8\\TVDORVKY.INI");
+    ASSERT_EQ(w->sd1().FoundFiles().size(), 1u);
+    EXPECT_EQ(w->sd1().FoundFiles()[0], "E:\\D8\\SET8\\TVDORVKY.INI");
     EXPECT_EQ(OkCount(), 1u);
 }
 
 TEST_F(DataSetListTest, MissingCatalogueIniIsReportedAndTheListKept) {
     auto w = MakeWindow();
-    w->sg1->SetCells(0, 0, u"KEEP"_s);
-    w->sg1->SelectedRows() = QStringList{u",0"_s};
-    w->sbInit->click();
+    sg1(*w)->SetCells(0, 0, u"KEEP"_s);
+    sg1(*w)->SelectedRows() = QStringList{u",0"_s};
+    sbInit(*w)->click();
     ASSERT_EQ(dialogs.messages.size(), 2u);
     EXPECT_EQ(dialogs.messages[0].kind, app::MsgKind::Error);
     EXPECT_EQ(dialogs.messages[0].title, u"Ошибка"_s);
@@ -131,7 +131,7 @@ TEST_F(DataSetListTest, MissingCatalogueIniIsReportedAndTheListKept) {
                                         u" В WINDOWS-директории остутствует файл TVODRVW.INI."_s);
     EXPECT_EQ(dialogs.messages[1].text, u"Ok"_s);
     EXPECT_EQ(Cell(*w, 0, 0), "KEEP");
-    EXPECT_TRUE(w->sg1->SelectedRows().isEmpty());
+    EXPECT_TRUE(sg1(*w)->SelectedRows().isEmpty());
 }
 
 class ActivationTest : public DataSetListTest {
@@ -145,7 +145,7 @@ protected:
         sandbox.MapDrive('F');
         w = MakeWindow();
         w->show();
-        w->sbInit->click();
+        sbInit(*w)->click();
     }
     std::unique_ptr<app::TfExecute> w;
 };
@@ -156,12 +156,12 @@ TEST_F(ActivationTest, ClickOnANameCopiesItsKeyFileAndShowsItsName) {
     EXPECT_EQ(ActiveKey(), "asia");
     EXPECT_EQ(w->windowTitle(), u"ASIA"_s);
     EXPECT_EQ(w->ActiveDisk(), "ASIA");
-    EXPECT_EQ(w->sg1->Hint(), u"E:\\ASIA\\TVDORVKY.INI"_s);
+    EXPECT_EQ(sg1(*w)->Hint(), u"E:\\ASIA\\TVDORVKY.INI"_s);
 
     // A click on the path column sets the hint and never copies.
     ClickCell(*w, 1, 0);
     EXPECT_EQ(ActiveKey(), "asia");
-    EXPECT_EQ(w->sg1->Hint(), u"E:\\EUROPE\\TVDORVKY.INI"_s);
+    EXPECT_EQ(sg1(*w)->Hint(), u"E:\\EUROPE\\TVDORVKY.INI"_s);
     Select(*w, 1, 3);
     EXPECT_EQ(ActiveKey(), "asia");
 }
@@ -169,10 +169,10 @@ TEST_F(ActivationTest, ClickOnANameCopiesItsKeyFileAndShowsItsName) {
 TEST_F(ActivationTest, KeyboardMovesThroughNamesActivateEachUnmarkedRow) {
     Select(*w, 0, 0);
     EXPECT_EQ(ActiveKey(), "europe");
-    w->sg1->setFocus();
+    sg1(*w)->setFocus();
     std::vector<std::string> seen;
     for (int i = 0; i < 3; ++i) {
-        QTest::keyClick(w->sg1, Qt::Key_Down);
+        QTest::keyClick(sg1(*w), Qt::Key_Down);
         seen.push_back(ActiveKey());
     }
     // Row 1 is marked (no key file on F:): passing it changes nothing.
@@ -181,20 +181,20 @@ TEST_F(ActivationTest, KeyboardMovesThroughNamesActivateEachUnmarkedRow) {
 }
 
 TEST_F(ActivationTest, MarkedRowIsNotActivatedUntilUnmarkedAndGivenAKeyFile) {
-    ASSERT_EQ(w->sg1->SelectedRows(), QStringList{u",1"_s});
+    ASSERT_EQ(sg1(*w)->SelectedRows(), QStringList{u",1"_s});
     ClickCell(*w, 0, 1);
     EXPECT_EQ(ActiveKey(), "<none>");
 
     DoubleClickCell(*w, 1, 1);
-    EXPECT_TRUE(w->sg1->SelectedRows().isEmpty()) << "a double-click on the path unmarks";
+    EXPECT_TRUE(sg1(*w)->SelectedRows().isEmpty()) << "a double-click on the path unmarks";
     DoubleClickCell(*w, 1, 1);
-    EXPECT_EQ(w->sg1->SelectedRows(), QStringList{u",1"_s}) << "and a second marks again";
+    EXPECT_EQ(sg1(*w)->SelectedRows(), QStringList{u",1"_s}) << "and a second marks again";
     DoubleClickCell(*w, 1, 1);
 
     const fs::path chosen = sandbox.MapDrive('F') / "OWN" / "TVDORVKY.INI";
     testenv::WriteFile(chosen, "own");
     dialogs.fileAnswers.push_back(chosen);
-    w->NSelect->trigger();
+    NSelect(*w)->trigger();
     ASSERT_EQ(dialogs.openFilters.size(), 1u);
     EXPECT_EQ(dialogs.openFilters[0], u"Ини файлы (*.ini)"_s);
     EXPECT_EQ(Cell(*w, 1, 1), "F:\\OWN\\TVDORVKY.INI");
@@ -223,7 +223,7 @@ TEST_F(ActivationTest, DoubleClickOnANameCopiesAndStartsTheCatalogue) {
 TEST_F(ActivationTest, FailingCopyKeepsTheOldKeyFileAndCaption) {
     ClickCell(*w, 0, 0);
     ASSERT_EQ(ActiveKey(), "europe");
-    w->sg1->SetCells(1, 2, u"E:\\GONE\\TVDORVKY.INI"_s);
+    sg1(*w)->SetCells(1, 2, u"E:\\GONE\\TVDORVKY.INI"_s);
     ClickCell(*w, 0, 2);
     EXPECT_EQ(ActiveKey(), "europe");
     EXPECT_EQ(w->windowTitle(), u"EUROPE"_s);
@@ -235,13 +235,13 @@ TEST_F(ActivationTest, FailingCopyKeepsTheOldKeyFileAndCaption) {
 }
 
 TEST_F(ActivationTest, DeleteRowClearsItsCellsAndOneMark) {
-    w->sg1->SelectedRows().append(u",1"_s);
+    sg1(*w)->SelectedRows().append(u",1"_s);
     Select(*w, 1, 1);
-    w->NDeleteRow->trigger();
+    NDeleteRow(*w)->trigger();
     EXPECT_EQ(Cell(*w, 0, 1), "");
     EXPECT_EQ(Cell(*w, 1, 1), "");
     EXPECT_EQ(Cell(*w, 0, 2), "ASIA") << "rows below stay";
-    EXPECT_EQ(w->sg1->SelectedRows(), QStringList{u",1"_s});
+    EXPECT_EQ(sg1(*w)->SelectedRows(), QStringList{u",1"_s});
 }
 
 // Folders on a slow disc: each entry takes a millisecond, so the search lets
@@ -250,7 +250,7 @@ TEST_F(ActivationTest, DeleteRowClearsItsCellsAndOneMark) {
 std::shared_ptr<int> SlowDisc(app::TfExecute& w, const fs::path& root) {
     for (int i = 0; i < 40; ++i) fs::create_directories(root / ("dir" + std::to_string(i)));
     auto entries = std::make_shared<int>(0);
-    w.sd1->SetonEachIteration([&w, entries](components::TSearcDir& sender, bool& stop) {
+    w.sd1().SetonEachIteration([&w, entries](components::TSearcDir& sender, bool& stop) {
         ++*entries;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
         w.sd1EachIteration(sender, stop);
@@ -267,15 +267,15 @@ TEST_F(DataSetListTest, SecondPressDuringAFillIsIgnored) {
     bool pressedDuringFill = false;
     QTimer::singleShot(0, w.get(), [&] {
         pressedDuringFill = w->Filling();
-        w->sbInit->click();
+        sbInit(*w)->click();
     });
-    w->sbInit->click();
+    sbInit(*w)->click();
     ASSERT_TRUE(pressedDuringFill) << "the search never let the second press in";
     EXPECT_EQ(OkCount(), 1u);
     EXPECT_EQ(Cell(*w, 0, 0), "EUROPE");
     EXPECT_EQ(Cell(*w, 0, 1), "EUROPE");
     EXPECT_EQ(Cell(*w, 0, 2), "");
-    EXPECT_TRUE(w->sg1->SelectedRows().isEmpty());
+    EXPECT_TRUE(sg1(*w)->SelectedRows().isEmpty());
 }
 
 TEST_F(DataSetListTest, ClosingDuringAFillStopsItAndSavesTheGrid) {
@@ -297,7 +297,7 @@ TEST_F(DataSetListTest, ClosingDuringAFillStopsItAndSavesTheGrid) {
         w->close();
     });
     poll.start();
-    w->sbInit->click();
+    sbInit(*w)->click();
     ASSERT_TRUE(closedDuringFill);
     EXPECT_LE(*entries - entriesAtClose, 2) << "the search stops at the next entry";
     EXPECT_FALSE(w->isVisible());

@@ -13,6 +13,7 @@
 #include "app/TAboutBox.h"
 #include "components/Text.h"
 #include "components/TZelGrid.h"
+#include "app/WindowRules.h"
 #include "tests/app/AppTestSupport.h"
 
 namespace fs = std::filesystem;
@@ -45,7 +46,7 @@ protected:
 
 TEST_F(LaunchTest, MissingExecutableIsReportedAndNothingElseHappens) {
     auto w = MakeWindow();
-    w->bbMaster->click();
+    bbMaster(*w)->click();
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].kind, app::MsgKind::Error);
     EXPECT_EQ(dialogs.messages[0].title, u"Ошибка"_s);
@@ -53,8 +54,8 @@ TEST_F(LaunchTest, MissingExecutableIsReportedAndNothingElseHappens) {
     EXPECT_EQ(testenv::ReadFile(CatalogueIni()), ini);
 
     // Letters of code page 1251 are upper-cased too.
-    w->bbCar->setProperty("Hint", u"справка.exe"_s);
-    w->bbCar->click();
+    bbCar(*w)->setProperty("Hint", u"справка.exe"_s);
+    bbCar(*w)->click();
     ASSERT_EQ(dialogs.messages.size(), 2u);
     EXPECT_EQ(dialogs.messages[1].text, u"Нет файла : СПРАВКА.EXE по указанному пути  C:\\TARVEN\\"_s);
     EXPECT_TRUE(WineStarts(1, 300).empty()) << "nothing started";
@@ -63,7 +64,7 @@ TEST_F(LaunchTest, MissingExecutableIsReportedAndNothingElseHappens) {
 TEST_F(LaunchTest, ExistingExecutableSetsMultiScreenAndStartsTheExactPath) {
     testenv::WriteFile(Tarven() / "dorvwin.exe", "MZ");
     auto w = MakeWindow();
-    w->bbDorv->click();
+    bbDorv(*w)->click();
     EXPECT_TRUE(dialogs.messages.empty());
     std::string expected = ini;
     expected.replace(expected.find("MultiScreen=0"), 13, "MultiScreen=1");
@@ -76,8 +77,8 @@ TEST_F(LaunchTest, ExistingExecutableSetsMultiScreenAndStartsTheExactPath) {
 TEST_F(LaunchTest, FolderWithBlanksAndTrailingBackslashStartsOneArgument) {
     testenv::WriteFile(sandbox.Prefix() / "drive_c" / "Program Files" / "TAR VEN" / "e_dorv.exe", "MZ");
     auto w = MakeWindow();
-    w->PathTxt->setText(u"C:\\Program Files\\TAR VEN\\"_s);
-    w->bbCar->click();
+    PathTxt(*w)->setText(u"C:\\Program Files\\TAR VEN\\"_s);
+    bbCar(*w)->click();
     EXPECT_TRUE(dialogs.messages.empty());
     const auto starts = WineStarts(1);
     ASSERT_EQ(starts.size(), 1u);
@@ -94,8 +95,8 @@ TEST_F(LaunchTest, LongInstallationFolderIsHandledWhole) {
     }
     testenv::WriteFile(host / "tdp010.exe", "MZ");
     auto w = MakeWindow();
-    w->PathTxt->setText(components::ToQ(folder));
-    w->bbAlternatives->click();
+    PathTxt(*w)->setText(components::ToQ(folder));
+    bbAlternatives(*w)->click();
     const auto starts = WineStarts(1);
     ASSERT_EQ(starts.size(), 1u);
     EXPECT_EQ(starts[0], "1|" + folder + "\\tdp010.exe");
@@ -107,76 +108,65 @@ TEST_F(LaunchTest, FolderButtonTakesTheChosenFolder) {
     dialogs.folderAnswers.push_back(dorv);
     dialogs.folderAnswers.push_back(sandbox.MapDrive('D'));
     auto w = MakeWindow();
-    w->sb1->click();
-    EXPECT_EQ(w->PathTxt->text(), u"D:\\DORV"_s);
+    sb1(*w)->click();
+    EXPECT_EQ(PathTxt(*w)->text(), u"D:\\DORV"_s);
     ASSERT_EQ(dialogs.folderTitles.size(), 1u);
     EXPECT_EQ(dialogs.folderTitles[0], u"Выберите каталог в котором установлен DORV:"_s);
-    w->sb1->click();
-    EXPECT_EQ(w->PathTxt->text(), u"D:\\"_s) << "a drive root keeps its backslash";
-    w->sb1->click(); // no answer left: cancelled
-    EXPECT_EQ(w->PathTxt->text(), u"D:\\"_s);
+    sb1(*w)->click();
+    EXPECT_EQ(PathTxt(*w)->text(), u"D:\\"_s) << "a drive root keeps its backslash";
+    sb1(*w)->click(); // no answer left: cancelled
+    EXPECT_EQ(PathTxt(*w)->text(), u"D:\\"_s);
 }
 
 TEST_F(LaunchTest, CtrlAltShortcutsReachTheWindowThroughAChildControl) {
     auto w = MakeWindow();
     w->show();
-    w->PathTxt->setFocus();
+    PathTxt(*w)->setFocus();
     QFont chosen(u"Serif"_s, 14);
     dialogs.fontAnswers.push_back(chosen);
 
-    PressKey(w->PathTxt, Qt::Key_F, Qt::ControlModifier);
-    PressKey(w->PathTxt, Qt::Key_F, Qt::AltModifier);
+    PressKey(PathTxt(*w), Qt::Key_F, Qt::ControlModifier);
+    PressKey(PathTxt(*w), Qt::Key_F, Qt::AltModifier);
     EXPECT_TRUE(dialogs.fontPresets.empty()) << "Ctrl+F and Alt+F alone do nothing";
 
     const QFont before = w->font();
-    PressKey(w->PathTxt, Qt::Key_F, Qt::ControlModifier | Qt::AltModifier);
+    PressKey(PathTxt(*w), Qt::Key_F, Qt::ControlModifier | Qt::AltModifier);
     ASSERT_EQ(dialogs.fontPresets.size(), 1u);
     EXPECT_EQ(dialogs.fontPresets[0], before);
     EXPECT_EQ(w->font().family(), chosen.family());
     EXPECT_EQ(w->font().pointSize(), 14);
-    EXPECT_EQ(w->sg1->font().pointSize(), 14) << "the grid takes the window's font";
+    EXPECT_EQ(sg1(*w)->font().pointSize(), 14) << "the grid takes the window's font";
 
     // Keypad 6 is code 102; a cancelled dialog changes nothing.
-    PressKey(w->PathTxt, Qt::Key_6, Qt::ControlModifier | Qt::AltModifier | Qt::KeypadModifier);
+    PressKey(PathTxt(*w), Qt::Key_6, Qt::ControlModifier | Qt::AltModifier | Qt::KeypadModifier);
     EXPECT_EQ(dialogs.fontPresets.size(), 2u);
     EXPECT_EQ(w->font().pointSize(), 14);
 
-    PressKey(w->sg1, Qt::Key_A, Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier);
+    PressKey(sg1(*w), Qt::Key_A, Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier);
     ASSERT_EQ(dialogs.modalTitles.size(), 1u);
     EXPECT_EQ(dialogs.modalTitles[0], u"О прграмме"_s);
 
     // The preview does not eat keys: the edit still gets ordinary typing.
-    w->PathTxt->setText(QString());
-    QTest::keyClicks(w->PathTxt, u"ab"_s);
-    EXPECT_EQ(w->PathTxt->text(), u"ab"_s);
+    PathTxt(*w)->setText(QString());
+    QTest::keyClicks(PathTxt(*w), u"ab"_s);
+    EXPECT_EQ(PathTxt(*w)->text(), u"ab"_s);
 }
 
-TEST_F(LaunchTest, GridLayoutFollowsTheFormula) {
-    const app::GridLayout design = app::ComputeGridLayout(161, 257, 8);
-    EXPECT_EQ(design.col0, 40); // 38 raised to 40
-    EXPECT_EQ(design.col1, 115);
-    EXPECT_EQ(design.rowHeight, 30);
-    const app::GridLayout narrow = app::ComputeGridLayout(120, 257, 8);
-    EXPECT_EQ(narrow.col0, 40);
-    EXPECT_EQ(narrow.col1, 74);
-    EXPECT_EQ(app::ComputeGridLayout(161, 257, 4).rowHeight, 61); // round(2.5) = 2
-    EXPECT_EQ(app::ComputeGridLayout(400, 257, 8).col0, 98);
-    EXPECT_EQ(app::ComputeGridLayout(161, 257, 20).rowHeight, 11); // round(0.5) = 0
-
+TEST_F(LaunchTest, ShowAndResizeLayOutTheGridByTheFormula) {
     auto w = MakeWindow({u"4"_s});
     w->show();
-    EXPECT_EQ(w->sg1->ColWidths(0), 40);
-    EXPECT_EQ(w->sg1->ColWidths(1), 115);
-    EXPECT_EQ(w->sg1->RowHeights(3), 61);
-    EXPECT_EQ(w->sb1->height(), w->PathTxt->height());
+    EXPECT_EQ(sg1(*w)->ColWidths(0), 40);
+    EXPECT_EQ(sg1(*w)->ColWidths(1), 115);
+    EXPECT_EQ(sg1(*w)->RowHeights(3), 61);
+    EXPECT_EQ(sb1(*w)->height(), PathTxt(*w)->height());
     // A larger window: the rescaler widens the grid first, then its columns
     // and rows are laid out for the grid's new size.
     w->resize(400, 300);
-    EXPECT_EQ(w->sg1->size(), QSize(191, 249));
+    EXPECT_EQ(sg1(*w)->size(), QSize(191, 249));
     const app::GridLayout wide = app::ComputeGridLayout(191, 249, 4);
-    EXPECT_EQ(w->sg1->ColWidths(0), wide.col0);
-    EXPECT_EQ(w->sg1->ColWidths(1), wide.col1);
-    EXPECT_EQ(w->sg1->RowHeights(3), wide.rowHeight);
+    EXPECT_EQ(sg1(*w)->ColWidths(0), wide.col0);
+    EXPECT_EQ(sg1(*w)->ColWidths(1), wide.col1);
+    EXPECT_EQ(sg1(*w)->RowHeights(3), wide.rowHeight);
 }
 
 TEST_F(LaunchTest, AboutBoxLayout) {
@@ -184,13 +174,13 @@ TEST_F(LaunchTest, AboutBoxLayout) {
     EXPECT_EQ(box.windowTitle(), u"О прграмме"_s);
     EXPECT_EQ(box.size(), QSize(298, 213));
     EXPECT_EQ(box.minimumSize(), box.maximumSize());
-    EXPECT_TRUE(box.OKButton->isDefault());
-    EXPECT_EQ(box.OKButton->geometry(), QRect(111, 180, 75, 25));
-    EXPECT_EQ(box.ProductName->text(), u"Панель для \"DORV\""_s);
-    EXPECT_TRUE(box.Copyright->text().startsWith(u"Написал:"_s));
+    EXPECT_TRUE(Named<QPushButton>(box, u"OKButton")->isDefault());
+    EXPECT_EQ(Named<QPushButton>(box, u"OKButton")->geometry(), QRect(111, 180, 75, 25));
+    EXPECT_EQ(Named<QLabel>(box, u"ProductName")->text(), u"Панель для \"DORV\""_s);
+    EXPECT_TRUE(Named<QLabel>(box, u"Copyright")->text().startsWith(u"Написал:"_s));
     EXPECT_FALSE(box.isVisible());
     box.show();
-    box.OKButton->click();
+    Named<QPushButton>(box, u"OKButton")->click();
     EXPECT_EQ(box.result(), QDialog::Accepted);
     EXPECT_FALSE(box.isVisible());
 }
@@ -198,11 +188,11 @@ TEST_F(LaunchTest, AboutBoxLayout) {
 TEST_F(LaunchTest, SetupPictureStartsTheChosenProgram) {
     testenv::WriteFile(Tarven() / "setup.exe", "MZ");
     auto w = MakeWindow();
-    EXPECT_EQ(app::TfExecute::Hint(w->Image1),
+    EXPECT_EQ(app::TfExecute::Hint(Image1(*w)),
               u"Нажмите двойной щелчок\r\nдля запуска программы\r\nустановки \"DORV\""_s);
     dialogs.fileAnswers.push_back(Tarven() / "setup.exe");
     w->show();
-    QTest::mouseDClick(w->Image1, Qt::LeftButton);
+    QTest::mouseDClick(Image1(*w), Qt::LeftButton);
     ASSERT_EQ(dialogs.openFilters.size(), 1u);
     EXPECT_EQ(dialogs.openFilters[0], u"Программы (*.exe)"_s);
     EXPECT_EQ(fs::canonical(dialogs.openStarts[0]), fs::canonical(Tarven()));

@@ -7,6 +7,7 @@
 
 #include <sys/stat.h>
 
+#include "app/DataSetList.h"
 #include "components/Text.h"
 #include "components/TZelGrid.h"
 #include "host/Registry.h"
@@ -34,9 +35,9 @@ protected:
         EXPECT_TRUE(w.close());
     }
     static void Activate(app::TfExecute& w, int row) {
-        w.sg1->SetCol(0);
-        w.sg1->SetRow(row == 0 ? 1 : 0);
-        w.sg1->SetRow(row);
+        sg1(w)->SetCol(0);
+        sg1(w)->SetRow(row == 0 ? 1 : 0);
+        sg1(w)->SetRow(row);
     }
 };
 
@@ -48,7 +49,7 @@ TEST_F(ReliabilityTest, DamagedStoreKeepsTheListAndIsToldOnce) {
     {
         auto w = MakeWindow();
         EXPECT_EQ(Cell(*w, 0, 1), "ASIA");
-        EXPECT_TRUE(w->IsRowMarked(1));
+        EXPECT_TRUE(app::IsRowMarked(*sg1(*w), 1));
         Close(*w);
     }
     ASSERT_EQ(dialogs.messages.size(), 1u) << "one box for the whole run";
@@ -83,15 +84,15 @@ TEST_F(ReliabilityTest, MarksFollowTheirDataSetsAfterADeletedRowAndARestart) {
     testenv::WriteFile(Work("selected.txt"), ",2\r\n");
     {
         auto w = MakeWindow();
-        w->sg1->SetRow(0);
+        sg1(*w)->SetRow(0);
         w->NDeleteRowClick(nullptr);
         Close(*w);
     }
     auto w = MakeWindow();
     EXPECT_EQ(Cell(*w, 0, 0), "GOOD");
-    EXPECT_FALSE(w->IsRowMarked(0)) << "the good data set stays unmarked";
+    EXPECT_FALSE(app::IsRowMarked(*sg1(*w), 0)) << "the good data set stays unmarked";
     EXPECT_EQ(Cell(*w, 0, 1), "F:");
-    EXPECT_TRUE(w->IsRowMarked(1)) << "the mark stays on the data set without a key file";
+    EXPECT_TRUE(app::IsRowMarked(*sg1(*w), 1)) << "the mark stays on the data set without a key file";
     Activate(*w, 0);
     EXPECT_EQ(testenv::ReadFile(ActiveKeyFile()), "good");
 }
@@ -123,8 +124,8 @@ TEST_F(ReliabilityTest, ActivationWritesInPlaceOrSaysWhyNot) {
         fs::permissions(sandbox.WindowsDir(), static_cast<fs::perms>(0555));
         dialogs.messages.clear();
         auto w = MakeWindow();
-        w->sg1->SetCells(0, 0, u"EU"_s);
-        w->sg1->SetCells(1, 0, components::ToQ(c.source));
+        sg1(*w)->SetCells(0, 0, u"EU"_s);
+        sg1(*w)->SetCells(1, 0, components::ToQ(c.source));
         Activate(*w, 0);
         EXPECT_EQ(w->windowTitle(), c.copied ? u"EU"_s : QString());
         if (c.copied) {
@@ -140,7 +141,7 @@ TEST_F(ReliabilityTest, ActivationWritesInPlaceOrSaysWhyNot) {
     }
     dialogs.messages.clear();
     auto w = MakeWindow();
-    w->bbDorv->click();
+    bbDorv(*w)->click();
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_EQ(testenv::ReadFile(CatalogueIni()), "[Condition]\r\nMultiScreen=1\r\n");
     fs::permissions(sandbox.WindowsDir(), fs::perms::owner_all);
@@ -151,16 +152,16 @@ TEST_F(ReliabilityTest, TwoLaunchersCloseInEitherOrderAndTheLastOneIsKept) {
         SCOPED_TRACE(firstClosesFirst);
         auto a = MakeWindow();
         auto b = MakeWindow();
-        a->PathTxt->setText(u"C:\\A"_s);
-        b->PathTxt->setText(u"C:\\B"_s);
-        a->sg1->SetCells(0, 0, u"FROM A"_s);
-        b->sg1->SetCells(0, 0, u"FROM B"_s);
+        PathTxt(*a)->setText(u"C:\\A"_s);
+        PathTxt(*b)->setText(u"C:\\B"_s);
+        sg1(*a)->SetCells(0, 0, u"FROM A"_s);
+        sg1(*b)->SetCells(0, 0, u"FROM B"_s);
         app::TfExecute& first = firstClosesFirst ? *a : *b;
         app::TfExecute& last = firstClosesFirst ? *b : *a;
         Close(first);
         Close(last);
-        EXPECT_EQ(StoredValue("DorvDirectory"), components::ToStd(last.PathTxt->text()));
-        EXPECT_EQ(testenv::ReadFile(Work("column1.txt")).substr(0, 6), components::ToStd(last.sg1->Cells(0, 0)));
+        EXPECT_EQ(StoredValue("DorvDirectory"), components::ToStd(PathTxt(last)->text()));
+        EXPECT_EQ(testenv::ReadFile(Work("column1.txt")).substr(0, 6), components::ToStd(sg1(last)->Cells(0, 0)));
         EXPECT_TRUE(dialogs.messages.empty());
     }
 }

@@ -26,37 +26,37 @@ using StartupTest = AppTest;
 TEST_F(StartupTest, FirstStartWithNothingStored) {
     auto w = MakeWindow();
     EXPECT_TRUE(host::RegKey::Open("ExecuteDorv", false)) << "key created at start";
-    EXPECT_EQ(w->PathTxt->text(), u"C:\\TARVEN"_s);
+    EXPECT_EQ(PathTxt(*w)->text(), u"C:\\TARVEN"_s);
     EXPECT_EQ(w->windowTitle(), QString());
-    EXPECT_EQ(w->sg1->RowCount(), 8);
-    for (int r = 0; r < w->sg1->RowCount(); ++r) {
+    EXPECT_EQ(sg1(*w)->RowCount(), 8);
+    for (int r = 0; r < sg1(*w)->RowCount(); ++r) {
         EXPECT_EQ(Cell(*w, 0, r), "");
         EXPECT_EQ(Cell(*w, 1, r), "");
     }
-    EXPECT_TRUE(w->sg1->SelectedRows().isEmpty());
+    EXPECT_TRUE(sg1(*w)->SelectedRows().isEmpty());
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_TRUE(dialogs.folderTitles.empty()) << "Wine's pair is consistent";
     EXPECT_FALSE(StoredValue("ValidWindowsDirectory"));
     EXPECT_EQ(w->TargetDir(), "C:\\windows\\");
-    EXPECT_EQ(app::TfExecute::Hint(w->sbInit),
+    EXPECT_EQ(app::TfExecute::Hint(sbInit(*w)),
               u"Директория Виндоуз :C:\\windows\rСистемная директория  :C:\\windows\\system32"_s);
 }
 
 TEST_F(StartupTest, ControlsSitWhereTheRescalerExpectsThem) {
     auto w = MakeWindow();
     EXPECT_EQ(w->size(), QSize(338, 310));
-    EXPECT_EQ(w->sg1->parentWidget(), w->Panel1);
-    EXPECT_EQ(w->sg1->geometry(), QRect(8, 8, 161, 257));
-    EXPECT_EQ(w->sb1->parentWidget(), w->Panel1);
-    EXPECT_EQ(w->bbMaster->parentWidget(), w.get());
-    EXPECT_EQ(w->bbMaster->geometry(), QRect(256, 8, 72, 57));
-    EXPECT_EQ(w->PathTxt->parentWidget(), w.get());
-    EXPECT_EQ(w->PathTxt->geometry(), QRect(8, 272, 289, 21));
+    EXPECT_EQ(sg1(*w)->parentWidget(), Panel1(*w));
+    EXPECT_EQ(sg1(*w)->geometry(), QRect(8, 8, 161, 257));
+    EXPECT_EQ(sb1(*w)->parentWidget(), Panel1(*w));
+    EXPECT_EQ(bbMaster(*w)->parentWidget(), w.get());
+    EXPECT_EQ(bbMaster(*w)->geometry(), QRect(256, 8, 72, 57));
+    EXPECT_EQ(PathTxt(*w)->parentWidget(), w.get());
+    EXPECT_EQ(PathTxt(*w)->geometry(), QRect(8, 272, 289, 21));
     EXPECT_EQ(w->BorderIcons(), components::biSystemMenu | components::biMinimize);
     EXPECT_TRUE(w->KeyPreview());
-    EXPECT_EQ(w->sg1->ColCount(), 2);
-    EXPECT_EQ(w->sg1->SelRowsColor(), components::clRed);
-    EXPECT_EQ(w->sg1->PopupMenu(), w->PopupMenu1);
+    EXPECT_EQ(sg1(*w)->ColCount(), 2);
+    EXPECT_EQ(sg1(*w)->SelRowsColor(), components::clRed);
+    EXPECT_EQ(sg1(*w)->PopupMenu(), PopupMenu1(*w));
     for (const char* name : {"bbDorv", "bbMaster", "bbAlternatives", "bbCar", "sbInit", "sb1", "Image1",
                              "Panel1", "PathTxt", "sg1", "PopupMenu1"})
         EXPECT_TRUE(w->findChild<QObject*>(QString::fromLatin1(name))) << name;
@@ -68,15 +68,15 @@ TEST_F(StartupTest, EveryPictureIsThereAtEachScale) {
     auto w = MakeWindow();
     app::TAboutBox box(w.get());
     for (qreal scale : {1.0, 2.0, 3.0}) {
-        for (const QPushButton* b : {w->bbDorv, w->bbMaster, w->bbAlternatives, w->bbCar}) {
+        for (const QPushButton* b : {bbDorv(*w), bbMaster(*w), bbAlternatives(*w), bbCar(*w)}) {
             const QPixmap p = b->icon().pixmap(b->iconSize(), scale);
             EXPECT_FALSE(p.isNull()) << b->objectName().toStdString();
             EXPECT_EQ(p.width(), qRound(b->iconSize().width() * scale)) << b->objectName().toStdString();
         }
-        EXPECT_FALSE(w->sb1->icon().pixmap(w->sb1->iconSize(), scale).isNull());
+        EXPECT_FALSE(sb1(*w)->icon().pixmap(sb1(*w)->iconSize(), scale).isNull());
         EXPECT_FALSE(w->windowIcon().pixmap(QSize(32, 32), scale).isNull());
     }
-    for (const QLabel* image : std::initializer_list<const QLabel*>{w->Image1, box.ProgramIcon}) {
+    for (const QLabel* image : std::initializer_list<const QLabel*>{Image1(*w), Named<QLabel>(box, u"ProgramIcon")}) {
         ASSERT_FALSE(image->pixmap().isNull()) << image->objectName().toStdString();
         EXPECT_GE(image->pixmap().width(), 102);
     }
@@ -108,7 +108,7 @@ TEST_F(StartupTest, InconsistentPairAsksOnceAndStoresTheAnswer) {
         EXPECT_EQ(dialogs.folderTitles[0], u"Выберите каталог Windows"_s);
         EXPECT_EQ(w->TargetDir(), "D:\\WIN");
         // The hint shows the directory the system reported, not the answer.
-        EXPECT_TRUE(app::TfExecute::Hint(w->sbInit).startsWith(u"Директория Виндоуз :C:\\Users\\x\\WINDOWS\r"_s));
+        EXPECT_TRUE(app::TfExecute::Hint(sbInit(*w)).startsWith(u"Директория Виндоуз :C:\\Users\\x\\WINDOWS\r"_s));
     }
     EXPECT_EQ(StoredValue("ValidWindowsDirectory"), "D:\\WIN");
 
@@ -129,16 +129,16 @@ TEST_F(StartupTest, RowCountArgumentAndColumnFiles) {
     testenv::WriteFile(sandbox.WorkDir() / "column1.txt", "one\r\ntwo\r\nthree\r\nfour\r\nfive\r\n");
     {
         auto w = MakeWindow({u"3"_s});
-        EXPECT_EQ(w->sg1->RowCount(), 3);
+        EXPECT_EQ(sg1(*w)->RowCount(), 3);
         EXPECT_EQ(Cell(*w, 0, 0), "one");
         EXPECT_EQ(Cell(*w, 0, 2), "three");
     }
     for (const QString& arg : {u"x"_s, u""_s, u"3x"_s}) {
         auto w = MakeWindow({arg});
-        EXPECT_EQ(w->sg1->RowCount(), 8) << components::ToStd(arg);
+        EXPECT_EQ(sg1(*w)->RowCount(), 8) << components::ToStd(arg);
     }
     auto w = MakeWindow({u"-4"_s});
-    EXPECT_EQ(w->sg1->RowCount(), 1) << "the grid raises it to one row";
+    EXPECT_EQ(sg1(*w)->RowCount(), 1) << "the grid raises it to one row";
 
     // Empty lines keep no row; an old installation's code page 1251 is read.
     testenv::WriteFile(sandbox.WorkDir() / "column1.txt", "A\r\n\r\nB\r\n");
@@ -149,7 +149,7 @@ TEST_F(StartupTest, RowCountArgumentAndColumnFiles) {
     EXPECT_EQ(Cell(*v, 0, 1), "B");
     EXPECT_EQ(Cell(*v, 0, 2), "");
     EXPECT_EQ(Cell(*v, 1, 0), "ЕВРОПА");
-    EXPECT_EQ(v->sg1->SelectedRows(), (QStringList{u",1"_s, u""_s, u",3"_s}))
+    EXPECT_EQ(sg1(*v)->SelectedRows(), (QStringList{u",1"_s, u""_s, u",3"_s}))
         << "the mark of B moves up with it; one beyond the files stays as it was";
 }
 
@@ -166,7 +166,7 @@ TEST_F(StartupTest, NonStringDorvDiskIsReportedAndTheWindowStillOpens) {
     // The text ends in "'", which comes before "." in code order: no dot.
     EXPECT_EQ(dialogs.messages[0].text, u"Неверный тип данных для 'DorvDisk'"_s);
     // The steps before it ran; the caption step after it did not.
-    EXPECT_EQ(w->PathTxt->text(), u"D:\\X"_s);
+    EXPECT_EQ(PathTxt(*w)->text(), u"D:\\X"_s);
     EXPECT_EQ(Cell(*w, 0, 0), "EUROPE");
     EXPECT_EQ(w->windowTitle(), u"Запуск Дорва"_s);
     w->show();
@@ -200,11 +200,11 @@ TEST_F(StartupTest, CloseThenStartRestoresListMarksFolderAndCaption) {
     {
         auto w = MakeWindow();
         EXPECT_EQ(w->windowTitle(), u"EU"_s);
-        w->sg1->SetCells(0, 0, u"ЕВРОПА"_s);
-        w->sg1->SetCells(1, 0, u"E:\\ЕВРОПА\\TVDORVKY.INI"_s);
-        w->sg1->SetCells(0, 2, u"日本"_s); // code page 1251 cannot hold it
-        w->sg1->SelectedRows() = QStringList{u",2"_s, u",5"_s};
-        w->PathTxt->setText(u"D:\\Program Files\\DORV"_s);
+        sg1(*w)->SetCells(0, 0, u"ЕВРОПА"_s);
+        sg1(*w)->SetCells(1, 0, u"E:\\ЕВРОПА\\TVDORVKY.INI"_s);
+        sg1(*w)->SetCells(0, 2, u"日本"_s); // code page 1251 cannot hold it
+        sg1(*w)->SelectedRows() = QStringList{u",2"_s, u",5"_s};
+        PathTxt(*w)->setText(u"D:\\Program Files\\DORV"_s);
         w->show();
         EXPECT_TRUE(w->close());
     }
@@ -221,16 +221,16 @@ TEST_F(StartupTest, CloseThenStartRestoresListMarksFolderAndCaption) {
     EXPECT_EQ(Cell(*w, 0, 0), "ЕВРОПА");
     EXPECT_EQ(Cell(*w, 1, 0), "E:\\ЕВРОПА\\TVDORVKY.INI");
     EXPECT_EQ(Cell(*w, 0, 1), "日本") << "empty lines keep no row";
-    EXPECT_EQ(w->sg1->SelectedRows(), QStringList{u",1"_s})
+    EXPECT_EQ(sg1(*w)->SelectedRows(), QStringList{u",1"_s})
         << "the mark follows its data set up a row; the mark of an empty row marked none";
-    EXPECT_EQ(w->PathTxt->text(), u"D:\\Program Files\\DORV"_s);
+    EXPECT_EQ(PathTxt(*w)->text(), u"D:\\Program Files\\DORV"_s);
     EXPECT_EQ(w->windowTitle(), u"EU"_s);
 }
 
 TEST_F(StartupTest, FailedSaveIsReportedAndSkipsTheRestOfTheClose) {
     fs::create_directories(sandbox.WorkDir() / "column1.txt"); // a folder cannot be replaced by a file
     auto w = MakeWindow();
-    w->PathTxt->setText(u"D:\\NEW"_s);
+    PathTxt(*w)->setText(u"D:\\NEW"_s);
     w->show();
     w->close();
     ASSERT_EQ(dialogs.messages.size(), 1u);

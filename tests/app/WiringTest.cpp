@@ -34,15 +34,15 @@ TEST_F(WiringTest, ResizingKeepsTheControlsInProportionWithoutDrift) {
     auto w = MakeWindow();
     w->show();
     w->resize(400, 300);
-    EXPECT_EQ(w->bbMaster->geometry(), QRect(303, 8, 85, 55));
-    EXPECT_EQ(w->PathTxt->geometry(), QRect(9, 263, 342, 20));
-    EXPECT_EQ(w->sg1->geometry(), QRect(9, 8, 191, 249));
-    EXPECT_EQ(w->sb1->height(), w->PathTxt->height());
+    EXPECT_EQ(bbMaster(*w)->geometry(), QRect(303, 8, 85, 55));
+    EXPECT_EQ(PathTxt(*w)->geometry(), QRect(9, 263, 342, 20));
+    EXPECT_EQ(sg1(*w)->geometry(), QRect(9, 8, 191, 249));
+    EXPECT_EQ(sb1(*w)->height(), PathTxt(*w)->height());
     for (int step = 0; step < 15; ++step) w->resize(300 + 17 * step, 280 + 11 * step);
     w->resize(338, 310);
-    EXPECT_EQ(w->bbMaster->geometry(), QRect(256, 8, 72, 57));
-    EXPECT_EQ(w->PathTxt->geometry(), QRect(8, 272, 289, 21));
-    EXPECT_EQ(w->sg1->geometry(), QRect(8, 8, 161, 257));
+    EXPECT_EQ(bbMaster(*w)->geometry(), QRect(256, 8, 72, 57));
+    EXPECT_EQ(PathTxt(*w)->geometry(), QRect(8, 272, 289, 21));
+    EXPECT_EQ(sg1(*w)->geometry(), QRect(8, 8, 161, 257));
 }
 
 TEST_F(WiringTest, FirstStartTakesTheDefaultFontAndMakesItsKey) {
@@ -61,9 +61,9 @@ TEST_F(WiringTest, FontChosenWithTheHotkeyComesBackAfterARestart) {
         w->show();
         dialogs.fontAnswers.push_back(chosen);
         QKeyEvent press(QEvent::KeyPress, Qt::Key_F, Qt::ControlModifier | Qt::AltModifier);
-        QCoreApplication::sendEvent(w->PathTxt, &press);
+        QCoreApplication::sendEvent(PathTxt(*w), &press);
         ASSERT_EQ(dialogs.fontPresets.size(), 1u);
-        EXPECT_EQ(w->sg1->font().family(), u"Arial"_s) << "the grid takes the window's font";
+        EXPECT_EQ(sg1(*w)->font().family(), u"Arial"_s) << "the grid takes the window's font";
         EXPECT_TRUE(w->close());
     }
     EXPECT_EQ(FontValue("FontName"), "Arial");
@@ -76,7 +76,7 @@ TEST_F(WiringTest, FontChosenWithTheHotkeyComesBackAfterARestart) {
     EXPECT_EQ(w->font().pointSize(), 10);
     EXPECT_TRUE(w->font().bold());
     EXPECT_TRUE(w->font().italic());
-    EXPECT_EQ(w->sg1->font().family(), u"Arial"_s);
+    EXPECT_EQ(sg1(*w)->font().family(), u"Arial"_s);
 }
 
 TEST_F(WiringTest, WindowReopensWhereItWasClosedWithTheSameControlFocused) {
@@ -85,7 +85,7 @@ TEST_F(WiringTest, WindowReopensWhereItWasClosedWithTheSameControlFocused) {
         auto w = MakeWindow();
         w->show();
         w->move(120, 90);
-        w->bbCar->setFocus();
+        bbCar(*w)->setFocus();
         closedAt = w->frameGeometry();
         EXPECT_TRUE(w->close());
     }
@@ -99,7 +99,7 @@ TEST_F(WiringTest, WindowReopensWhereItWasClosedWithTheSameControlFocused) {
     auto w = MakeWindow();
     w->show();
     EXPECT_EQ(w->frameGeometry(), closedAt);
-    EXPECT_EQ(w->ActiveControl(), w->bbCar);
+    EXPECT_EQ(w->ActiveControl(), bbCar(*w));
 }
 
 } // namespace

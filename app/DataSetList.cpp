@@ -1,0 +1,166 @@
+#include "app/DataSetList.h"
+
+#include <exception>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/Dialogs.h"
+#include "app/WindowRules.h"
+#include "components/TSearcDir.h"
+#include "components/TZelGrid.h"
+#include "components/Text.h"
+#include "host/Files.h"
+#include "settings/StringListFile.h"
+#include "settings/TIniFile.h"
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace app {
+
+using components::ToQ;
+
+namespace {
+
+constexpr std::string_view kColumn1File = "column1.txt";
+constexpr std::string_view kColumn2File = "column2.txt";
+constexpr std::string_view kSelectedFile = "selected.txt";
+constexpr std::string_view kNotFound = "не найден файл TVDORVKY.INI";
+constexpr std::string_view kSeveralFound = "найдено несколько файлов TVDORVKY.INI";
+
+// Puts the file's non-empty lines into the column from the top; a file that
+// cannot be read leaves the column as it was. False when the file is there
+// but could not be read.
+bool LoadColumn(components::TZelGrid& grid, int col, std::string_view file, LineRows& rows) {
+    try {
+        if (!host::FileExists(file)) return true;
+        const auto lines = settings::LoadStringList(file);
+        if (!lines) return false;
+        for (int r = 0; r < grid.RowCount(); ++r) grid.SetCells(col, r, QString());
+        int r = 0;
+        for (const std::string& line : *lines) {
+            if (line.empty() || r >= grid.RowCount()) {
+                rows.push_back(-1);
+                continue;
+            }
+            rows.push_back(r);
+            grid.SetCells(col, r++, ToQ(line));
+        }
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+} // namespace
+
+bool IsRowMarked(components::TZelGrid& grid, int row) { return grid.SelectedRows().contains(ToQ(RowMark(row))); }
+
+void ToggleMark(components::TZelGrid& grid, int row) {
+    const QString mark = ToQ(RowMark(row));
+    if (grid.SelectedRows().removeAll(mark) == 0) grid.SelectedRows().append(mark);
+    grid.Invalidate();
+}
+
+void DeleteRow(components::TZelGrid& grid, int row) {
+    for (int c = 0; c < grid.ColCount(); ++c) grid.SetCells(c, row, QString());
+    grid.SelectedRows().removeOne(ToQ(RowMark(row)));
+    grid.Invalidate();
+}
+
+void FillFromDrives(QWidget* owner, components::TZelGrid& grid, components::TSearcDir& search,
+                    std::string_view windowsDir, const bool& stop) {
+    if (!host::FileExists(JoinPath(windowsDir, kCatalogueIni))) {
+        ErrorBox(owner, u"Вероятно вы еще не установили \"DORV\"."_s + u'\r' +
+                            u" В WINDOWS-директории остутствует файл TVODRVW.INI."_s);
+        return;
+    }
+    try {
+        settings::TIniFile ini{std::string(kCatalogueIni)};
+        DriveList list = ReadDriveList(ini.ReadSectionValues("CDROM"));
+        for (int r = 0; r < grid.RowCount(); ++r) {
+            grid.SetCells(0, r, QString());
+            grid.SetCells(1, r, QString());
+        }
+        grid.SelectedRows().clear();
+        int r = 0;
+        grid.SetCol(1);
+        grid.SetRow(0);
+        // Entries 1 to Drive_Max in order; missing ones are skipped, so only
+        // those present are visited, however large the count.
+        for (auto it = list.drives.begin(); it != list.drives.end() && it->first <= list.count && !stop; ++it) {
+            std::string value = std::move(it->second);
+            if (value.empty()) continue;
+            if (value.back() == '\\') value.pop_back();
+            search.SetDrives(value);
+            const int found = search.Search();
+            if (stop) break;
+            if (found == 1) {
+                const std::string& path = search.FoundFiles().front();
+                grid.SetCells(0, r, ToQ(DataSetName(path)));
+                grid.SetCells(1, r, ToQ(path));
+            } else {
+                grid.SetCells(0, r, ToQ(value));
+                grid.SetCells(1, r, ToQ(found == 0 ? kNotFound : kSeveralFound));
+                if (!IsRowMarked(grid, r)) grid.SelectedRows().append(ToQ(RowMark(r)));
+                grid.Invalidate();
+            }
+            ++r;
+            if (!grid.SetRow(r)) break;
+        }
+    } catch (const std::exception&) {
+        // The fill ends; the rows filled so far stay.
+    }
+    grid.Invalidate();
+}
+
+bool ActivateKeyFile(QWidget* owner, const std::string& source, const std::string& target) {
+    if (source.empty()) return false;
+    // The old key file is only replaced once the new one is complete, so a
+    // failed copy leaves the active data set as it was.
+    if (host::FileExists(target)) host::SetNormalAttributes(target);
+    std::string why;
+    if (host::CopyFileReplace(source, target, &why)) return true;
+    if (host::FileExists(source))
+        ErrorBox(owner, u"Файл ключа не скопирован: "_s + ToQ(source) + u" → "_s + ToQ(target) + u": "_s +
+                            ToQ(why));
+    return false;
+}
+
+bool LoadList(components::TZelGrid& grid) {
+    LineRows names, paths;
+    bool loaded = LoadColumn(grid, 0, kColumn1File, names);
+    loaded = LoadColumn(grid, 1, kColumn2File, paths) && loaded;
+    try {
+        if (const auto marks = settings::LoadStringList(kSelectedFile)) {
+            QStringList followed;
+            for (const std::string& mark : FollowLines(*marks, names, paths)) followed.append(ToQ(mark));
+            grid.SetSelectedRows(followed);
+        } else if (host::FileExists(kSelectedFile)) {
+            loaded = false;
+        }
+    } catch (const std::exception&) {
+        loaded = false; // the marks stay as they were
+    }
+    return loaded;
+}
+
+void SaveList(components::TZelGrid& grid) {
+    std::vector<std::string> column1, column2, marks;
+    for (int r = 0; r < grid.RowCount(); ++r) {
+        column1.push_back(components::ToStd(grid.Cells(0, r)));
+        column2.push_back(components::ToStd(grid.Cells(1, r)));
+    }
+    for (const QString& mark : grid.SelectedRows()) marks.push_back(components::ToStd(mark));
+    settings::SaveStringList(kColumn1File, column1);
+    settings::SaveStringList(kColumn2File, column2);
+    settings::SaveStringList(kSelectedFile, marks);
+}
+
+void DeleteListFiles() {
+    host::DeleteFile(kColumn1File);
+    host::DeleteFile(kColumn2File);
+    host::DeleteFile("Selected.txt"); // names match without regard to case
+}
+
+} // namespace app

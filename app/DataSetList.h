@@ -1,0 +1,44 @@
+#pragma once
+// The data-set list in the main window's grid: a name and a key file per row,
+// marks on the rows that name no usable key file, and the three files that
+// keep it between runs ("column1.txt", "column2.txt" and "selected.txt" in
+// the working directory).
+
+#include <string>
+#include <string_view>
+
+class QWidget;
+
+namespace components {
+class TSearcDir;
+class TZelGrid;
+} // namespace components
+
+namespace app {
+
+bool IsRowMarked(components::TZelGrid& grid, int row);
+void ToggleMark(components::TZelGrid& grid, int row);
+// Empties the row and drops its mark.
+void DeleteRow(components::TZelGrid& grid, int row);
+
+// Fills the grid afresh from the drives the catalogue's INI file lists (in
+// the working directory): each drive's key file, or the drive marked with
+// what went wrong. Ends early when stop turns true during a search. Without
+// the INI file in the Windows directory the user is told and nothing changes.
+void FillFromDrives(QWidget* owner, components::TZelGrid& grid, components::TSearcDir& search,
+                    std::string_view windowsDir, const bool& stop);
+
+// Copies the key file over the active one; true when copied. A key file that
+// is missing says nothing here (the row's hint shows it); one that is there
+// but could not be copied is told.
+bool ActivateKeyFile(QWidget* owner, const std::string& source, const std::string& target);
+
+// Fills the grid from the files. False when a file is there but could not be
+// read: the list then is not the one stored, and must not be saved over it.
+bool LoadList(components::TZelGrid& grid);
+// Writes the grid's columns and marks; throws when a file cannot be written.
+void SaveList(components::TZelGrid& grid);
+// Removes the files, so the next list starts afresh.
+void DeleteListFiles();
+
+} // namespace app
