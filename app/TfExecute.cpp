@@ -28,7 +28,7 @@
 #include "components/Text.h"
 #include "components/TResizer.h"
 #include "components/TSGLight.h"
-#include "components/TSearcDir.h"
+#include "search/TSearcDir.h"
 #include "components/TZelGrid.h"
 #include "host/Codec.h"
 #include "host/Files.h"
@@ -180,7 +180,7 @@ GridLayout ComputeGridLayout(int w, int h, int rows) {
 }
 
 TfExecute::TfExecute(TfExecuteEnv env, QWidget* parent)
-    : TForm(parent), sd1(std::make_unique<components::TSearcDir>()), env_(std::move(env)) {
+    : TForm(parent), sd1(std::make_unique<search::TSearcDir>()), env_(std::move(env)) {
     BuildDesign();
     // The placement store takes over OnShow, OnCloseQuery and OnDestroy
     // before the creation handler runs.
@@ -305,13 +305,13 @@ void TfExecute::BuildDesign() {
     QWidget* const order[] = {sg1, bbDorv, bbMaster, bbAlternatives, bbCar, sbInit, PathTxt, sb1};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
 
-    sd1->SetDevices({components::TypesDisk::tdPhysical});
+    sd1->SetDevices({search::TypesDisk::tdPhysical});
     sd1->SetMasks("tvdorvky.ini");
     sd1->SetSubFolders(true);
     sd1->SetCheckContents(false);
     sd1->SetCaseSensetive(false);
     sd1->SetonEachIteration(
-        [this](components::TSearcDir& sender, bool& stop) { sd1EachIteration(sender, stop); });
+        [this](search::TSearcDir& sender, bool& stop) { sd1EachIteration(sender, stop); });
     sd1->SetMessagePump([] { QCoreApplication::processEvents(); });
 
     Resizer1 = new components::TResizer(this);
@@ -710,7 +710,7 @@ void TfExecute::NDeleteRowClick(QObject*) {
     sg1->Invalidate();
 }
 
-void TfExecute::sd1EachIteration(components::TSearcDir&, bool& FlagStopb) {
+void TfExecute::sd1EachIteration(search::TSearcDir&, bool& FlagStopb) {
     // Nothing to decide per entry; only a closing window ends a search early.
     if (closing_) FlagStopb = true;
 }

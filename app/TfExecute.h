@@ -20,10 +20,13 @@ class QToolButton;
 
 namespace components {
 class TZelGrid;
-class TSearcDir;
 class TResizer;
 class TSGLight;
 } // namespace components
+
+namespace search {
+class TSearcDir;
+}
 
 namespace placement {
 class TFormPlacement;
@@ -78,7 +81,7 @@ public:
     QMenu* PopupMenu1 = nullptr;
     QAction* NSelect = nullptr;
     QAction* NDeleteRow = nullptr;
-    std::unique_ptr<components::TSearcDir> sd1;
+    std::unique_ptr<search::TSearcDir> sd1;
     components::TResizer* Resizer1 = nullptr;
     components::TSGLight* SGLight1 = nullptr;
     placement::TFormPlacement* FormPlacement1 = nullptr;
@@ -103,7 +106,7 @@ public:
     void NSelectClick(QObject* Sender);
     void NDeleteRowClick(QObject* Sender);
     void Image1DblClick(QObject* Sender);
-    void sd1EachIteration(components::TSearcDir& Sender, bool& FlagStopb);
+    void sd1EachIteration(search::TSearcDir& Sender, bool& FlagStopb);
 
     void FillDataSetList();
     void MarkRow(int row);
