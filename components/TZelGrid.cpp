@@ -11,6 +11,7 @@
 #include <QStyledItemDelegate>
 #include <algorithm>
 
+#include "base/Rounding.h"
 #include "components/QtColor.h"
 
 namespace components {
@@ -211,13 +212,6 @@ void TZelGrid::SetPopupMenu(QMenu* menu) { popup_ = menu; }
 QMenu* TZelGrid::PopupMenu() const { return popup_; }
 void TZelGrid::Invalidate() { viewport()->update(); }
 
-int TZelGrid::HalfToEven(int v) {
-    const int q = v / 2; // towards zero
-    if (v % 2 == 0) return q;
-    const int other = v > 0 ? q + 1 : q - 1;
-    return q % 2 == 0 ? q : other;
-}
-
 TZelGrid::CellLook TZelGrid::DecideCell(int col, int row, const QRect& rect, const QString& cellText,
                                         const Props& props, const TextWidth& textWidth) {
     constexpr auto ci = Qt::CaseInsensitive;
@@ -253,7 +247,7 @@ TZelGrid::CellLook TZelGrid::DecideCell(int col, int row, const QRect& rect, con
     const int width = align == Align::Left ? 0 : textWidth(look.text, look.bold);
     switch (align) {
     case Align::Left: look.x = rect.left() + TextMargin; break;
-    case Align::Center: look.x = rect.left() + HalfToEven(rect.width()) - HalfToEven(width); break;
+    case Align::Center: look.x = rect.left() + base::HalfToEven(rect.width()) - base::HalfToEven(width); break;
     case Align::Right: look.x = rect.left() + rect.width() - width - TextMargin; break;
     }
     return look;

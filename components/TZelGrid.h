@@ -115,8 +115,6 @@ public:
     // properties; pure, so it is tested without a display.
     static CellLook DecideCell(int col, int row, const QRect& rect, const QString& cellText,
                                const Props& props, const TextWidth& textWidth);
-    // v / 2 rounded to the nearest integer, halves to the even neighbour.
-    static int HalfToEven(int v);
 
 signals:
     // Mouse release after a press on a cell, every keyboard move of the
