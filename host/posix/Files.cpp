@@ -18,6 +18,7 @@
 
 #include "host/HostTypes.h"
 #include "host/Paths.h"
+#include "host/common/TempPath.h"
 #include "host/posix/ReplaceFile.h"
 #include "host/posix/UniqueFd.h"
 
@@ -28,22 +29,8 @@ namespace {
 
 using Fd = posix::UniqueFd;
 
-// A temporary file name that is removed unless it was renamed into place.
-class TempName final {
-public:
-    TempName() = default;
-    ~TempName() {
-        if (!path_.empty()) ::unlink(path_.c_str());
-    }
-    TempName(const TempName&) = delete;
-    TempName& operator=(const TempName&) = delete;
-    void Set(std::string path) { path_ = std::move(path); }
-    const std::string& Path() const { return path_; }
-    void Release() { path_.clear(); }
-
-private:
-    std::string path_;
-};
+void Unlink(const std::string& path) { ::unlink(path.c_str()); }
+using TempName = TempPath<std::string, Unlink>;
 
 // Hidden (leading dot) so that a name left by a killed process is passed
 // over by the file search like every hidden file.
