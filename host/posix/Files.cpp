@@ -99,15 +99,16 @@ int OverwriteInPlace(const fs::path& target, const std::function<int(int)>& fill
 // OpenNew's answer where the system makes no unnamed files.
 constexpr int kTryNamed = -1;
 
-// Opens the new file in target's folder (folder): unnamed (a process killed while
-// writing leaves nothing) or under a temporary name, which temp then holds.
+// Opens the new file in folder, target's own: unnamed (a process killed
+// while writing leaves nothing) or under a temporary name, which temp holds.
 // 0, kTryNamed, or the errno of the failure.
 int OpenNew(const fs::path& folder, const fs::path& target, bool anonymous, Fd& fd, TempName& temp) {
     if (anonymous) {
         fd.Reset(::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
         if (fd) return 0;
-        const bool named = errno != EACCES && errno != EPERM && errno != ENOENT && errno != ENOTDIR && errno != EROFS;
-        return named ? kTryNamed : errno;
+        const int err = errno;
+        const bool hopeless = err == EACCES || err == EPERM || err == ENOENT || err == ENOTDIR || err == EROFS;
+        return hopeless ? err : kTryNamed;
     }
     for (int tries = 0; tries < 100; ++tries) {
         std::string name = TempPathFor(target);
