@@ -7,7 +7,7 @@
 
 #include "app/Dialogs.h"
 #include "app/WindowRules.h"
-#include "components/TSearcDir.h"
+#include "search/TSearcDir.h"
 #include "components/TZelGrid.h"
 #include "components/Text.h"
 #include "host/Files.h"
@@ -68,7 +68,7 @@ void DeleteRow(components::TZelGrid& grid, int row) {
     grid.Invalidate();
 }
 
-void FillFromDrives(QWidget* owner, components::TZelGrid& grid, components::TSearcDir& search,
+void FillFromDrives(QWidget* owner, components::TZelGrid& grid, search::TSearcDir& search,
                     std::string_view windowsDir, const bool& stop) {
     if (!host::FileExists(JoinPath(windowsDir, kCatalogueIni))) {
         ErrorBox(owner, u"Вероятно вы еще не установили \"DORV\"."_s + u'\r' +

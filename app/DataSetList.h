@@ -10,9 +10,11 @@
 class QWidget;
 
 namespace components {
-class TSearcDir;
 class TZelGrid;
 } // namespace components
+namespace search {
+class TSearcDir;
+}
 
 namespace app {
 
@@ -25,7 +27,7 @@ void DeleteRow(components::TZelGrid& grid, int row);
 // the working directory): each drive's key file, or the drive marked with
 // what went wrong. Ends early when stop turns true during a search. Without
 // the INI file in the Windows directory the user is told and nothing changes.
-void FillFromDrives(QWidget* owner, components::TZelGrid& grid, components::TSearcDir& search,
+void FillFromDrives(QWidget* owner, components::TZelGrid& grid, search::TSearcDir& search,
                     std::string_view windowsDir, const bool& stop);
 
 // Copies the key file over the active one; true when copied. A key file that

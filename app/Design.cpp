@@ -9,7 +9,7 @@
 #include "components/TForm.h"
 #include "components/TResizer.h"
 #include "components/TSGLight.h"
-#include "components/TSearcDir.h"
+#include "search/TSearcDir.h"
 #include "components/Text.h"
 #include "placement/TFormPlacement.h"
 #include "ui_TfExecute.h"
@@ -47,7 +47,7 @@ void DesignWindow(components::TForm& form, Ui::TfExecute& ui, int rows) {
         if (const QString name = button->property("Picture").toString(); !name.isEmpty()) button->setIcon(Picture(name));
 }
 
-Components MakeComponents(components::TForm& form, components::TSearcDir& search) {
+Components MakeComponents(components::TForm& form, search::TSearcDir& search) {
     search.SetDevices({components::TypesDisk::tdPhysical});
     search.SetMasks("tvdorvky.ini");
     search.SetSubFolders(true);

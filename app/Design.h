@@ -9,8 +9,10 @@ namespace components {
 class TForm;
 class TResizer;
 class TSGLight;
-class TSearcDir;
 } // namespace components
+namespace search {
+class TSearcDir;
+}
 
 namespace app {
 
@@ -25,6 +27,6 @@ struct Components {
     components::TResizer* resizer;
     components::TSGLight* fonts;
 };
-Components MakeComponents(components::TForm& form, components::TSearcDir& search);
+Components MakeComponents(components::TForm& form, search::TSearcDir& search);
 
 } // namespace app

@@ -14,7 +14,7 @@
 #include "app/WindowRules.h"
 #include "components/TResizer.h"
 #include "components/TSGLight.h"
-#include "components/TSearcDir.h"
+#include "search/TSearcDir.h"
 #include "components/TZelGrid.h"
 #include "components/Text.h"
 #include "host/Codec.h"
@@ -64,7 +64,7 @@ TfExecuteEnv TfExecuteEnv::FromSystem(QStringList arguments) {
 }
 
 TfExecute::TfExecute(TfExecuteEnv env, QWidget* parent)
-    : TForm(parent), ui_(std::make_unique<Ui::TfExecute>()), sd1_(std::make_unique<components::TSearcDir>()),
+    : TForm(parent), ui_(std::make_unique<Ui::TfExecute>()), sd1_(std::make_unique<search::TSearcDir>()),
       env_(std::move(env)) {
     ui_->setupUi(this);
     DesignWindow(*this, *ui_, kDefaultRows);
@@ -72,7 +72,7 @@ TfExecute::TfExecute(TfExecuteEnv env, QWidget* parent)
     Resizer1 = parts.resizer;
     SGLight1 = parts.fonts;
     sd1_->SetonEachIteration(
-        [this](components::TSearcDir& sender, bool& stop) { sd1EachIteration(sender, stop); });
+        [this](search::TSearcDir& sender, bool& stop) { sd1EachIteration(sender, stop); });
     Wire();
     Guarded([this] { FormCreate(this); });
 }
@@ -279,7 +279,7 @@ void TfExecute::NSelectClick(QObject*) {
 
 void TfExecute::NDeleteRowClick(QObject*) { DeleteRow(Grid(), Grid().Row()); }
 
-void TfExecute::sd1EachIteration(components::TSearcDir&, bool& FlagStopb) {
+void TfExecute::sd1EachIteration(search::TSearcDir&, bool& FlagStopb) {
     // Nothing to decide per entry; only a closing window ends a search early.
     if (closing_) FlagStopb = true;
 }

@@ -11,10 +11,12 @@
 
 namespace components {
 class TZelGrid;
-class TSearcDir;
 class TResizer;
 class TSGLight;
 } // namespace components
+namespace search {
+class TSearcDir;
+}
 
 namespace settings {
 class TRegistry;
@@ -48,7 +50,7 @@ public:
     void SetAboutBox(TAboutBox* box);
 
     // The file search of the data-set list.
-    components::TSearcDir& sd1() const { return *sd1_; }
+    search::TSearcDir& sd1() const { return *sd1_; }
 
     // Window state.
     const std::string& ActiveDisk() const { return ActiveDisk_; }
@@ -69,7 +71,7 @@ public:
     void NSelectClick(QObject* Sender);
     void NDeleteRowClick(QObject* Sender);
     void Image1DblClick(QObject* Sender);
-    void sd1EachIteration(components::TSearcDir& Sender, bool& FlagStopb);
+    void sd1EachIteration(search::TSearcDir& Sender, bool& FlagStopb);
 
     void FillDataSetList();
 
@@ -84,7 +86,7 @@ private:
     components::TZelGrid& Grid() const;
 
     std::unique_ptr<Ui::TfExecute> ui_;
-    std::unique_ptr<components::TSearcDir> sd1_;
+    std::unique_ptr<search::TSearcDir> sd1_;
     components::TResizer* Resizer1 = nullptr;
     components::TSGLight* SGLight1 = nullptr;
     TfExecuteEnv env_;

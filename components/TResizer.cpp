@@ -15,6 +15,7 @@
 #include <limits>
 #include <vector>
 
+#include "base/Rounding.h"
 #include "components/TForm.h"
 #include "settings/Exceptions.h"
 
@@ -99,15 +100,7 @@ int ClampToInt(double x) {
     return static_cast<int>(x);
 }
 
-// Halves to the even neighbour, stated here rather than taken from the
-// floating-point environment, which other code may have changed.
-int RoundHalfEven(double x) {
-    const double f = std::floor(x);
-    const double diff = x - f;
-    double r = f;
-    if (diff > 0.5 || (diff == 0.5 && std::fmod(f, 2.0) != 0.0)) r = f + 1.0;
-    return ClampToInt(r);
-}
+int RoundToInt(double x) { return ClampToInt(base::RoundHalfEven(x)); }
 
 int Truncate(double x) { return ClampToInt(std::trunc(x)); }
 
@@ -234,10 +227,8 @@ void TResizer::ApplyRecords(TResizeNode* first, int width, int height) {
         QWidget* control = node->control.data();
         if (!control) continue;
         if (node->hasRatios && !node->leftToLayout)
-            control->setGeometry(RoundHalfEven(node->leftRatio * width),
-                                 RoundHalfEven(node->topRatio * height),
-                                 RoundHalfEven(node->widthRatio * width),
-                                 RoundHalfEven(node->heightRatio * height));
+            control->setGeometry(RoundToInt(node->leftRatio * width), RoundToInt(node->topRatio * height),
+                                 RoundToInt(node->widthRatio * width), RoundToInt(node->heightRatio * height));
         // The children follow the size the container really took.
         if (node->firstChild) ApplyRecords(node->firstChild.get(), control->width(), control->height());
     }

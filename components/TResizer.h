@@ -26,10 +26,7 @@ struct TResizeNode {
     bool leftToLayout = false;
     // Wider than the original's 6-byte real; results differ only where a
     // product lies within that type's precision of a rounding boundary.
-    double leftRatio = 0;
-    double topRatio = 0;
-    double widthRatio = 0;
-    double heightRatio = 0;
+    double leftRatio = 0, topRatio = 0, widthRatio = 0, heightRatio = 0;
     std::unique_ptr<TResizeNode> firstChild;
     std::unique_ptr<TResizeNode> next;
 };
@@ -77,14 +74,9 @@ private:
     bool recordsPresent_ = false;
     bool resizeForm_ = false;
     bool active_ = true;
-    int designScreenWidth_ = 0;
-    int designScreenHeight_ = 0;
-    int designClientWidth_ = 0;
-    int designClientHeight_ = 0;
-    double clientHeightRatio_ = 0;
-    double clientWidthRatio_ = 0;
-    double screenHeightRatio_ = 0;
-    double screenWidthRatio_ = 0;
+    int designScreenWidth_ = 0, designScreenHeight_ = 0, designClientWidth_ = 0, designClientHeight_ = 0;
+    // Current over design sizes, taken by the first call.
+    double clientHeightRatio_ = 0, clientWidthRatio_ = 0, screenHeightRatio_ = 0, screenWidthRatio_ = 0;
     bool initialised_ = false;
     bool busy_ = false;
     std::unique_ptr<TResizeNode> records_;

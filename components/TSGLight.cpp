@@ -23,10 +23,8 @@
 namespace components {
 namespace {
 
-constexpr int styleBold = 1;
-constexpr int styleItalic = 10;
-constexpr int styleUnderline = 100;
-constexpr int styleStrikeOut = 1000;
+// The decimal digits of a stored style code, one per style.
+constexpr int styleBold = 1, styleItalic = 10, styleUnderline = 100, styleStrikeOut = 1000;
 
 // Digit `unit` of a non-negative style code is odd. Truncating div and a
 // mod with the dividend's sign make a negative code add nothing.

@@ -13,9 +13,10 @@
 #include <QPointer>
 #include <cstdint>
 #include <functional>
-#include <initializer_list>
 #include <string>
 #include <string_view>
+
+#include "base/EnumSet.h"
 
 class QWidget;
 
@@ -28,23 +29,7 @@ namespace components {
 enum class TSGLightOption : std::uint8_t { sgFont, sgColPos, sgColWidth };
 
 // A set of TSGLightOption. Only sgFont has an effect; the others are kept.
-class TSGLightOptions {
-public:
-    constexpr TSGLightOptions() = default;
-    constexpr TSGLightOptions(std::initializer_list<TSGLightOption> options) {
-        for (TSGLightOption o : options) Include(o);
-    }
-    constexpr bool Contains(TSGLightOption o) const { return (bits_ & Bit(o)) != 0; }
-    constexpr void Include(TSGLightOption o) { bits_ = static_cast<std::uint8_t>(bits_ | Bit(o)); }
-    constexpr void Exclude(TSGLightOption o) { bits_ = static_cast<std::uint8_t>(bits_ & ~Bit(o)); }
-    constexpr bool operator==(const TSGLightOptions&) const = default;
-
-private:
-    static constexpr std::uint8_t Bit(TSGLightOption o) {
-        return static_cast<std::uint8_t>(1u << static_cast<unsigned>(o));
-    }
-    std::uint8_t bits_ = 0;
-};
+using TSGLightOptions = base::EnumSet<TSGLightOption, std::uint8_t>;
 
 class TSGLight : public QObject {
     Q_OBJECT

@@ -11,15 +11,14 @@
 #include <QStyledItemDelegate>
 #include <algorithm>
 
+#include "base/Rounding.h"
 #include "components/QtColor.h"
 
 namespace components {
 namespace {
 
 // A classic grid's defaults: 5 x 5 cells of 64 x 24 pixels.
-constexpr int DefaultCount = 5;
-constexpr int DefaultColWidth = 64;
-constexpr int DefaultRowHeight = 24;
+constexpr int DefaultCount = 5, DefaultColWidth = 64, DefaultRowHeight = 24;
 constexpr int TextMargin = 2;
 
 // The first MaxDrawnChars characters; a surrogate pair is kept whole or not at all.
@@ -116,34 +115,6 @@ TZelGrid::TZelGrid(QWidget* parent) : QTableWidget(DefaultCount, DefaultCount, p
 
 TZelGrid::~TZelGrid() = default;
 
-QStringList& TZelGrid::ColDefault() { return props_.colDefault; }
-void TZelGrid::SetColDefault(const QStringList& lines) { props_.colDefault = lines; }
-QStringList& TZelGrid::ColAlignment() { return props_.colAlignment; }
-void TZelGrid::SetColAlignment(const QStringList& lines) { props_.colAlignment = lines; }
-QStringList& TZelGrid::ColFonts() { return props_.colFonts; }
-void TZelGrid::SetColFonts(const QStringList& lines) { props_.colFonts = lines; }
-QStringList& TZelGrid::Titles() { return props_.titles; }
-void TZelGrid::SetTitles(const QStringList& lines) { props_.titles = lines; }
-QStringList& TZelGrid::SelectedRows() { return props_.selectedRows; }
-void TZelGrid::SetSelectedRows(const QStringList& lines) { props_.selectedRows = lines; }
-
-bool TZelGrid::TitlesBold() const { return props_.titlesBold; }
-void TZelGrid::SetTitlesBold(bool on) { props_.titlesBold = on; }
-int TZelGrid::RowAuto() const { return props_.rowAuto; }
-void TZelGrid::SetRowAuto(int row) { props_.rowAuto = row; }
-int TZelGrid::SelectedCol() const { return props_.selectedCol; }
-void TZelGrid::SetSelectedCol(int col) { props_.selectedCol = col; }
-TColor TZelGrid::SelectionColor() const { return props_.selectionColor; }
-void TZelGrid::SetSelectionColor(TColor color) { props_.selectionColor = color; }
-TColor TZelGrid::SelRowsColor() const { return props_.selRowsColor; }
-void TZelGrid::SetSelRowsColor(TColor color) { props_.selRowsColor = color; }
-TColor TZelGrid::SelColsColor() const { return props_.selColsColor; }
-void TZelGrid::SetSelColsColor(TColor color) { props_.selColsColor = color; }
-TColor TZelGrid::SelCellsColor() const { return props_.selCellsColor; }
-void TZelGrid::SetSelCellsColor(TColor color) { props_.selCellsColor = color; }
-TColor TZelGrid::SelPairsColor() const { return props_.selPairsColor; }
-void TZelGrid::SetSelPairsColor(TColor color) { props_.selPairsColor = color; }
-
 QString TZelGrid::Cells(int col, int row) const {
     const QTableWidgetItem* it = item(row, col);
     return it ? it->text() : QString();
@@ -185,38 +156,27 @@ bool TZelGrid::SetRow(int row) {
     return true;
 }
 
+// The view counts the grid line in a column's width and a row's height; the
+// grid's sizes leave it out.
 int TZelGrid::ColWidths(int col) const {
-    if (col < 0 || col >= columnCount()) return 0;
-    return std::max(columnWidth(col) - (showGrid() ? 1 : 0), 0);
+    return col < 0 || col >= columnCount() ? 0 : std::max(columnWidth(col) - GridLine(), 0);
 }
-
 void TZelGrid::SetColWidths(int col, int width) {
-    if (col < 0 || col >= columnCount()) return;
-    setColumnWidth(col, std::max(width, 0) + (showGrid() ? 1 : 0));
+    if (col >= 0 && col < columnCount()) setColumnWidth(col, std::max(width, 0) + GridLine());
 }
-
 int TZelGrid::RowHeights(int row) const {
-    if (row < 0 || row >= rowCount()) return 0;
-    return std::max(rowHeight(row) - (showGrid() ? 1 : 0), 0);
+    return row < 0 || row >= rowCount() ? 0 : std::max(rowHeight(row) - GridLine(), 0);
 }
-
 void TZelGrid::SetRowHeights(int row, int height) {
-    if (row < 0 || row >= rowCount()) return;
-    setRowHeight(row, std::max(height, 0) + (showGrid() ? 1 : 0));
+    if (row >= 0 && row < rowCount()) setRowHeight(row, std::max(height, 0) + GridLine());
 }
+int TZelGrid::GridLine() const { return showGrid() ? 1 : 0; }
 
 void TZelGrid::SetHint(const QString& hint) { setToolTip(hint); }
 QString TZelGrid::Hint() const { return toolTip(); }
 void TZelGrid::SetPopupMenu(QMenu* menu) { popup_ = menu; }
 QMenu* TZelGrid::PopupMenu() const { return popup_; }
 void TZelGrid::Invalidate() { viewport()->update(); }
-
-int TZelGrid::HalfToEven(int v) {
-    const int q = v / 2; // towards zero
-    if (v % 2 == 0) return q;
-    const int other = v > 0 ? q + 1 : q - 1;
-    return q % 2 == 0 ? q : other;
-}
 
 TZelGrid::CellLook TZelGrid::DecideCell(int col, int row, const QRect& rect, const QString& cellText,
                                         const Props& props, const TextWidth& textWidth) {
@@ -253,7 +213,7 @@ TZelGrid::CellLook TZelGrid::DecideCell(int col, int row, const QRect& rect, con
     const int width = align == Align::Left ? 0 : textWidth(look.text, look.bold);
     switch (align) {
     case Align::Left: look.x = rect.left() + TextMargin; break;
-    case Align::Center: look.x = rect.left() + HalfToEven(rect.width()) - HalfToEven(width); break;
+    case Align::Center: look.x = rect.left() + base::HalfToEven(rect.width()) - base::HalfToEven(width); break;
     case Align::Right: look.x = rect.left() + rect.width() - width - TextMargin; break;
     }
     return look;

@@ -56,33 +56,33 @@ public:
 
     // List properties: the grid's own lists, changed in place by callers;
     // the setters copy the lines.
-    QStringList& ColDefault();
-    void SetColDefault(const QStringList& lines);
-    QStringList& ColAlignment();
-    void SetColAlignment(const QStringList& lines);
-    QStringList& ColFonts();
-    void SetColFonts(const QStringList& lines);
-    QStringList& Titles();
-    void SetTitles(const QStringList& lines);
-    QStringList& SelectedRows();
-    void SetSelectedRows(const QStringList& lines);
+    QStringList& ColDefault() { return props_.colDefault; }
+    void SetColDefault(const QStringList& lines) { props_.colDefault = lines; }
+    QStringList& ColAlignment() { return props_.colAlignment; }
+    void SetColAlignment(const QStringList& lines) { props_.colAlignment = lines; }
+    QStringList& ColFonts() { return props_.colFonts; }
+    void SetColFonts(const QStringList& lines) { props_.colFonts = lines; }
+    QStringList& Titles() { return props_.titles; }
+    void SetTitles(const QStringList& lines) { props_.titles = lines; }
+    QStringList& SelectedRows() { return props_.selectedRows; }
+    void SetSelectedRows(const QStringList& lines) { props_.selectedRows = lines; }
 
-    bool TitlesBold() const;
-    void SetTitlesBold(bool on);
-    int RowAuto() const;
-    void SetRowAuto(int row);
-    int SelectedCol() const;
-    void SetSelectedCol(int col);
-    TColor SelectionColor() const;
-    void SetSelectionColor(TColor color);
-    TColor SelRowsColor() const;
-    void SetSelRowsColor(TColor color);
-    TColor SelColsColor() const;
-    void SetSelColsColor(TColor color);
-    TColor SelCellsColor() const;
-    void SetSelCellsColor(TColor color);
-    TColor SelPairsColor() const;
-    void SetSelPairsColor(TColor color);
+    bool TitlesBold() const { return props_.titlesBold; }
+    void SetTitlesBold(bool on) { props_.titlesBold = on; }
+    int RowAuto() const { return props_.rowAuto; }
+    void SetRowAuto(int row) { props_.rowAuto = row; }
+    int SelectedCol() const { return props_.selectedCol; }
+    void SetSelectedCol(int col) { props_.selectedCol = col; }
+    TColor SelectionColor() const { return props_.selectionColor; }
+    void SetSelectionColor(TColor color) { props_.selectionColor = color; }
+    TColor SelRowsColor() const { return props_.selRowsColor; }
+    void SetSelRowsColor(TColor color) { props_.selRowsColor = color; }
+    TColor SelColsColor() const { return props_.selColsColor; }
+    void SetSelColsColor(TColor color) { props_.selColsColor = color; }
+    TColor SelCellsColor() const { return props_.selCellsColor; }
+    void SetSelCellsColor(TColor color) { props_.selCellsColor = color; }
+    TColor SelPairsColor() const { return props_.selPairsColor; }
+    void SetSelPairsColor(TColor color) { props_.selPairsColor = color; }
     const Props& Properties() const { return props_; }
 
     // The string grid. Cells outside the grid read as empty and ignore writes.
@@ -115,8 +115,6 @@ public:
     // properties; pure, so it is tested without a display.
     static CellLook DecideCell(int col, int row, const QRect& rect, const QString& cellText,
                                const Props& props, const TextWidth& textWidth);
-    // v / 2 rounded to the nearest integer, halves to the even neighbour.
-    static int HalfToEven(int v);
 
 signals:
     // Mouse release after a press on a cell, every keyboard move of the
@@ -134,6 +132,7 @@ protected:
 
 private:
     void EnsureCurrentCell();
+    int GridLine() const; // 1 while grid lines show
 
     Props props_;
     QPointer<QMenu> popup_;    // not owned; the owner may free it first

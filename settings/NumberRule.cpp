@@ -3,19 +3,10 @@
 #include <limits>
 #include <string>
 
+#include "base/HexDigit.h"
 #include "settings/Exceptions.h"
 
 namespace settings {
-namespace {
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-} // namespace
 
 std::optional<std::int32_t> TryStrToInt(std::string_view text) {
     while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
@@ -26,7 +17,7 @@ std::optional<std::int32_t> TryStrToInt(std::string_view text) {
         if (text.empty()) return std::nullopt;
         std::uint64_t value = 0;
         for (char c : text) {
-            const int d = HexDigit(c);
+            const int d = base::HexDigit(c);
             if (d < 0) return std::nullopt;
             value = value * 16 + static_cast<std::uint64_t>(d);
             if (value > 0xFFFFFFFFu) return std::nullopt;

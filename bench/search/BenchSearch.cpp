@@ -23,7 +23,7 @@
 #include <utility>
 #include <vector>
 
-#include "components/TSearcDir.h"
+#include "search/TSearcDir.h"
 
 extern char** environ;
 
@@ -133,10 +133,10 @@ struct SearchRun {
     long events = 0;
 };
 
-SearchRun RunSearch(components::TSearcDir& sd) {
+SearchRun RunSearch(search::TSearcDir& sd) {
     SearchRun run;
     Clock::time_point lastPump = Clock::now();
-    sd.SetonEachIteration([&run](components::TSearcDir&, bool&) { ++run.events; });
+    sd.SetonEachIteration([&run](search::TSearcDir&, bool&) { ++run.events; });
     sd.SetMessagePump([&] {
         run.maxGapMs = std::max(run.maxGapMs, Ms(Clock::now() - lastPump));
         QCoreApplication::processEvents();
@@ -200,7 +200,7 @@ int main(int argc, char** argv) {
     std::printf("layout: %ld entries (%d key files), %d content files of %zu KiB, in %.1f s under %s\n", entries,
                 keys, kContentFiles, kContentSize / 1024, Ms(Clock::now() - layStart) / 1000, base.c_str());
 
-    components::TSearcDir sd;
+    search::TSearcDir sd;
     sd.SetDrives("E:");
     sd.SetMasks("tvdorvky.ini");
     sd.SetSubFolders(true);

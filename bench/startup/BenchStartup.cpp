@@ -31,6 +31,8 @@
 #include <string_view>
 #include <vector>
 
+#include "host/posix/UniqueFd.h"
+
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
@@ -68,21 +70,7 @@ void WriteFile(const fs::path& file, std::string_view bytes) {
     if (!out) Fail("cannot write " + file.string());
 }
 
-class Fd final {
-public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd() { Reset(); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int Get() const { return fd_; }
-    void Reset() {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-    }
-
-private:
-    int fd_;
-};
+using Fd = host::posix::UniqueFd;
 
 // A started program; ended and reaped when it goes out of scope.
 class Child final {

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "base/AsciiCase.h"
 #include "host/Paths.h"
 
 namespace host::posix {
@@ -17,7 +18,7 @@ std::string DirectHostPath(std::string_view windowsPath) {
         (rest[2] == '\\' || rest[2] == '/')) {
         out = WinePrefix().native();
         out += "/dosdevices/";
-        out += static_cast<char>(std::tolower(static_cast<unsigned char>(rest[0])));
+        out += base::AsciiLower(rest[0]);
         out += ':';
         rest.remove_prefix(2);
     } else if (rest.empty() || rest[0] == '\\' || rest[0] == '/' || (rest.size() >= 2 && rest[1] == ':')) {

@@ -18,46 +18,19 @@
 
 #include "host/HostTypes.h"
 #include "host/Paths.h"
+#include "host/common/TempPath.h"
 #include "host/posix/ReplaceFile.h"
+#include "host/posix/UniqueFd.h"
 
 namespace fs = std::filesystem;
 
 namespace host {
 namespace {
 
-class Fd final {
-public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd() { Reset(); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int Get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-    void Reset(int fd = -1) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = fd;
-    }
+using Fd = posix::UniqueFd;
 
-private:
-    int fd_;
-};
-
-// A temporary file name that is removed unless it was renamed into place.
-class TempName final {
-public:
-    TempName() = default;
-    ~TempName() {
-        if (!path_.empty()) ::unlink(path_.c_str());
-    }
-    TempName(const TempName&) = delete;
-    TempName& operator=(const TempName&) = delete;
-    void Set(std::string path) { path_ = std::move(path); }
-    const std::string& Path() const { return path_; }
-    void Release() { path_.clear(); }
-
-private:
-    std::string path_;
-};
+void Unlink(const std::string& path) { ::unlink(path.c_str()); }
+using TempName = TempPath<std::string, Unlink>;
 
 // Hidden (leading dot) so that a name left by a killed process is passed
 // over by the file search like every hidden file.
@@ -123,6 +96,61 @@ int OverwriteInPlace(const fs::path& target, const std::function<int(int)>& fill
     return 0;
 }
 
+// OpenNew's answer where the system makes no unnamed files.
+constexpr int kTryNamed = -1;
+
+// Opens the new file in folder, target's own: unnamed (a process killed
+// while writing leaves nothing) or under a temporary name, which temp holds.
+// 0, kTryNamed, or the errno of the failure.
+int OpenNew(const fs::path& folder, const fs::path& target, bool anonymous, Fd& fd, TempName& temp) {
+    if (anonymous) {
+        fd.Reset(::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+        if (fd) return 0;
+        const int err = errno;
+        const bool hopeless = err == EACCES || err == EPERM || err == ENOENT || err == ENOTDIR || err == EROFS;
+        return hopeless ? err : kTryNamed;
+    }
+    for (int tries = 0; tries < 100; ++tries) {
+        std::string name = TempPathFor(target);
+        fd.Reset(::open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666));
+        if (fd) {
+            temp.Set(std::move(name));
+            return 0;
+        }
+        if (errno != EEXIST) return errno;
+    }
+    return EEXIST;
+}
+
+// Fills the new file and flushes it, with the permissions and owner of the
+// old one (when there is one). 0 or the errno of the failure.
+int WriteNew(int fd, const std::function<int(int)>& fill, const struct stat* old) {
+    // Held until this process ends or the temporary is gone: the mark of a
+    // temporary that is still being written.
+    ::flock(fd, LOCK_EX | LOCK_NB);
+    if (const int err = fill(fd)) return err;
+    if (old) {
+        if (::fchmod(fd, old->st_mode & 07777) != 0) return errno;
+        [[maybe_unused]] const int owned = ::fchown(fd, old->st_uid, old->st_gid);
+    }
+    return ::fsync(fd) != 0 ? errno : 0;
+}
+
+// Gives the unnamed file a temporary name beside target; false where that
+// cannot be done (no /proc).
+bool NameUnnamed(int fd, const fs::path& target, TempName& temp) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    for (int tries = 0; tries < 100; ++tries) {
+        std::string name = TempPathFor(target);
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            temp.Set(std::move(name));
+            return true;
+        }
+        if (errno != EEXIST) return false;
+    }
+    return false;
+}
+
 // Puts a new version of target in place: fill writes it into a new file in
 // the same folder, which is flushed and renamed over target. The old file's
 // permissions and owner are kept. Returns 0 or the errno of the failure;
@@ -163,46 +191,12 @@ int ReplaceFile(fs::path target, const std::function<int(int)>& fill, bool inPla
     for (const bool anonymous : {true, false}) {
         Fd fd;
         TempName temp;
-        if (anonymous) {
-            // An unnamed file: a process killed while writing leaves nothing.
-            fd.Reset(::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
-            if (!fd) {
-                if (errno == EACCES || errno == EPERM) return lockedFolder(errno);
-                if (errno == ENOENT || errno == ENOTDIR || errno == EROFS) return errno;
-                continue;
-            }
-        } else {
-            for (int tries = 0; tries < 100 && !fd; ++tries) {
-                std::string name = TempPathFor(target);
-                fd.Reset(::open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666));
-                if (fd) temp.Set(std::move(name));
-                else if (errno != EEXIST) return lockedFolder(errno);
-            }
-            if (!fd) return EEXIST;
+        if (const int err = OpenNew(folder, target, anonymous, fd, temp)) {
+            if (err == kTryNamed) continue;
+            return lockedFolder(err);
         }
-        // Held until this process ends or the temporary is gone: the mark of
-        // a temporary that is still being written.
-        ::flock(fd.Get(), LOCK_EX | LOCK_NB);
-        if (const int err = fill(fd.Get())) return err;
-        if (hadOld) {
-            if (::fchmod(fd.Get(), old.st_mode & 07777) != 0) return errno;
-            [[maybe_unused]] const int owned = ::fchown(fd.Get(), old.st_uid, old.st_gid);
-        }
-        if (::fsync(fd.Get()) != 0) return errno;
-        if (anonymous) {
-            const std::string self = "/proc/self/fd/" + std::to_string(fd.Get());
-            bool linked = false;
-            for (int tries = 0; tries < 100 && !linked; ++tries) {
-                std::string name = TempPathFor(target);
-                if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-                    temp.Set(std::move(name));
-                    linked = true;
-                } else if (errno != EEXIST) {
-                    break;
-                }
-            }
-            if (!linked) continue; // no /proc: write again under a name
-        }
+        if (const int err = WriteNew(fd.Get(), fill, hadOld ? &old : nullptr)) return err;
+        if (anonymous && !NameUnnamed(fd.Get(), target, temp)) continue; // no /proc: write again under a name
         if (::rename(temp.Path().c_str(), target.c_str()) != 0) return errno;
         temp.Release();
         SyncFolder(folder);

@@ -14,6 +14,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "base/AsciiCase.h"
 #include "host/Codec.h"
 #include "host/HostTypes.h"
 #include "host/posix/DirectPath.h"
@@ -30,8 +31,6 @@ bool IsAscii(std::string_view text) {
         if (static_cast<unsigned char>(c) >= 0x80) return false;
     return true;
 }
-
-char FoldAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 // "*" any run, "?" one element; Same compares two elements. The classic
 // single-backtrack match: linear for one "*", never exponential.
@@ -83,7 +82,7 @@ std::u32string CodePoints(std::string_view text) {
 
 bool MatchesExactly(std::string_view name, std::string_view mask) {
     if (IsAscii(name) && IsAscii(mask))
-        return Glob(name, mask, [](char a, char b) { return FoldAscii(a) == FoldAscii(b); });
+        return Glob(name, mask, [](char a, char b) { return base::AsciiUpper(a) == base::AsciiUpper(b); });
     // Letters beyond ASCII: the codec's upper case, then one code point per "?".
     return Glob(CodePoints(UpperAnsi(name)), CodePoints(UpperAnsi(mask)),
                 [](char32_t a, char32_t b) { return a == b; });

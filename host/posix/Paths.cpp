@@ -14,6 +14,7 @@
 #include <system_error>
 #include <vector>
 
+#include "base/AsciiCase.h"
 #include "host/posix/Wide.h"
 
 namespace fs = std::filesystem;
@@ -32,7 +33,7 @@ bool NameExists(const std::string& hostPath) {
 std::string DriveFolder(char letter) {
     std::string folder = WinePrefix().native();
     folder += "/dosdevices/";
-    folder += static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
+    folder += base::AsciiLower(letter);
     folder += ':';
     return folder;
 }
@@ -46,7 +47,7 @@ std::wstring Folded(std::string_view name) {
     } else {
         for (const char c : name) wide += static_cast<wchar_t>(static_cast<unsigned char>(c));
         for (wchar_t& c : wide)
-            if (c < 0x80) c = static_cast<wchar_t>(std::toupper(static_cast<int>(c)));
+            if (c < 0x80) c = static_cast<wchar_t>(base::AsciiUpper(static_cast<char>(c)));
         return wide;
     }
     const locale_t loc = posix::CaseLocale();
@@ -68,6 +69,86 @@ std::optional<std::string> FindCaseless(const std::string& folder, std::string_v
         if (!best || entry < *best) best = std::string(entry);
     }
     return best;
+}
+
+// The host folder a Windows path starts from; its drive or root is taken
+// off the path.
+struct HostStart {
+    std::string folder;
+    bool fromWorkDir = false; // a relative path: ".." may climb above it
+};
+
+HostStart TakeStart(std::string_view& rest) {
+    if (rest.size() >= 2 && std::isalpha(static_cast<unsigned char>(rest[0])) && rest[1] == ':') {
+        const char drive = rest[0];
+        rest.remove_prefix(2);
+        return {DriveFolder(drive)};
+    }
+    if (rest.size() >= 2 && IsSep(rest[0]) && IsSep(rest[1])) {
+        // A network or device path: Wine's place for those, never a local folder.
+        rest.remove_prefix(2);
+        return {(WinePrefix() / "dosdevices" / "unc").native()};
+    }
+    std::error_code ec;
+    if (!rest.empty() && IsSep(rest[0])) {
+        // The root of the working directory's drive.
+        const std::string cwd = ToWindowsPath(fs::current_path(ec));
+        return {DriveFolder(cwd.empty() ? 'z' : cwd[0])};
+    }
+    return {fs::current_path(ec).native(), true};
+}
+
+// The components of rest, with "." and ".." applied to the text as Windows
+// does; a ".." above a relative path's start climbs the start.
+std::vector<std::string_view> Components(std::string_view rest, HostStart& start) {
+    std::vector<std::string_view> parts;
+    while (!rest.empty()) {
+        std::size_t n = 0;
+        while (n < rest.size() && !IsSep(rest[n])) ++n;
+        const std::string_view part = rest.substr(0, n);
+        rest.remove_prefix(n < rest.size() ? n + 1 : n);
+        if (part.empty() || part == ".") continue;
+        if (part == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+            else if (start.fromWorkDir)
+                start.folder = fs::path(start.folder).parent_path().native();
+            continue;
+        }
+        parts.push_back(part);
+    }
+    return parts;
+}
+
+// folder + parts, each part in the letter case of an existing entry where
+// only another case exists; from the first part found in no case, as written.
+std::string Resolve(std::string folder, const std::vector<std::string_view>& parts) {
+    // The usual case: the path exists as written, found with one call.
+    std::string exact = folder;
+    for (const auto part : parts) {
+        exact += '/';
+        exact += part;
+    }
+    if (parts.empty() || NameExists(exact)) return exact;
+
+    std::size_t i = 0;
+    for (; i < parts.size(); ++i) {
+        std::string next = folder + '/';
+        next += parts[i];
+        if (NameExists(next)) {
+            folder = std::move(next);
+            continue;
+        }
+        auto match = FindCaseless(folder, parts[i]);
+        if (!match) break;
+        folder += '/';
+        folder += *match;
+    }
+    for (; i < parts.size(); ++i) {
+        folder += '/';
+        folder += parts[i];
+    }
+    return folder;
 }
 
 } // namespace
@@ -93,71 +174,9 @@ fs::path ToHostPath(std::string_view windowsPath) {
     // names no file, rather than the file its first part names.
     if (windowsPath.find('\0') != std::string_view::npos) return {};
     std::string_view rest = windowsPath;
-    std::string base;
-    bool fromWorkDir = false;
-    if (rest.size() >= 2 && std::isalpha(static_cast<unsigned char>(rest[0])) && rest[1] == ':') {
-        base = DriveFolder(rest[0]);
-        rest.remove_prefix(2);
-    } else if (rest.size() >= 2 && IsSep(rest[0]) && IsSep(rest[1])) {
-        // A network or device path: Wine's place for those, never a local folder.
-        base = (WinePrefix() / "dosdevices" / "unc").native();
-        rest.remove_prefix(2);
-    } else if (!rest.empty() && IsSep(rest[0])) {
-        // The root of the working directory's drive.
-        std::error_code ec;
-        const std::string cwd = ToWindowsPath(fs::current_path(ec));
-        base = DriveFolder(cwd.empty() ? 'z' : cwd[0]);
-    } else {
-        std::error_code ec;
-        base = fs::current_path(ec).native();
-        fromWorkDir = true;
-    }
-
-    // Components, with "." and ".." applied to the text as Windows does.
-    std::vector<std::string_view> parts;
-    while (!rest.empty()) {
-        std::size_t n = 0;
-        while (n < rest.size() && !IsSep(rest[n])) ++n;
-        const std::string_view part = rest.substr(0, n);
-        rest.remove_prefix(n < rest.size() ? n + 1 : n);
-        if (part.empty() || part == ".") continue;
-        if (part == "..") {
-            if (!parts.empty())
-                parts.pop_back();
-            else if (fromWorkDir)
-                base = fs::path(base).parent_path().native();
-            continue;
-        }
-        parts.push_back(part);
-    }
-
-    // The usual case: the path exists as written, found with one call.
-    std::string exact = base;
-    for (const auto part : parts) {
-        exact += '/';
-        exact += part;
-    }
-    if (parts.empty() || NameExists(exact)) return fs::path(std::move(exact));
-
-    std::string found = base;
-    std::size_t i = 0;
-    for (; i < parts.size(); ++i) {
-        std::string next = found + '/';
-        next += parts[i];
-        if (NameExists(next)) {
-            found = std::move(next);
-            continue;
-        }
-        auto match = FindCaseless(found, parts[i]);
-        if (!match) break;
-        found += '/';
-        found += *match;
-    }
-    for (; i < parts.size(); ++i) {
-        found += '/';
-        found += parts[i];
-    }
-    return fs::path(std::move(found));
+    HostStart start = TakeStart(rest);
+    const std::vector<std::string_view> parts = Components(rest, start);
+    return fs::path(Resolve(std::move(start.folder), parts));
 }
 
 std::string ToWindowsPath(const fs::path& hostPath) {
@@ -186,7 +205,7 @@ std::string ToWindowsPath(const fs::path& hostPath) {
         if (std::mismatch(target.begin(), target.end(), canon.begin(), canon.end()).first != target.end())
             continue;
         const auto depth = std::distance(target.begin(), target.end());
-        const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(name[0])));
+        const char letter = base::AsciiUpper(name[0]);
         if (depth > bestDepth || (depth == bestDepth && letter < bestLetter)) {
             bestDepth = depth;
             bestLetter = letter;

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "host/posix/UniqueFd.h"
+
 namespace host {
 namespace {
 
@@ -43,26 +45,20 @@ std::string ResolveProgram(const std::string& program) {
 class Pipe final {
 public:
     Pipe() {
-        if (::pipe2(fds_, O_CLOEXEC) != 0) fds_[0] = fds_[1] = -1;
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0) return;
+        read_.Reset(fds[0]);
+        write_.Reset(fds[1]);
     }
-    ~Pipe() {
-        CloseRead();
-        CloseWrite();
-    }
-    Pipe(const Pipe&) = delete;
-    Pipe& operator=(const Pipe&) = delete;
-    bool Ok() const { return fds_[0] >= 0; }
-    int Read() const { return fds_[0]; }
-    int Write() const { return fds_[1]; }
-    void CloseRead() { Close(fds_[0]); }
-    void CloseWrite() { Close(fds_[1]); }
+    bool Ok() const { return static_cast<bool>(read_); }
+    int Read() const { return read_.Get(); }
+    int Write() const { return write_.Get(); }
+    void CloseRead() { read_.Reset(); }
+    void CloseWrite() { write_.Reset(); }
 
 private:
-    static void Close(int& fd) {
-        if (fd >= 0) ::close(fd);
-        fd = -1;
-    }
-    int fds_[2] = {-1, -1};
+    posix::UniqueFd read_;
+    posix::UniqueFd write_;
 };
 
 // In a forked child: tells the parent why the start failed, then ends.

@@ -8,6 +8,9 @@
 #include <optional>
 #include <utility>
 
+#include "base/AsciiCase.h"
+#include "base/HexDigit.h"
+#include "base/Trim.h"
 #include "host/Codec.h"
 #include "host/HostTypes.h"
 #include "host/Registry.h"
@@ -88,28 +91,11 @@ bool HasControl(std::string_view text, bool allowTab) {
     });
 }
 
-std::string_view Trim(std::string_view s) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
-    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && blank(s.back())) s.remove_suffix(1);
-    return s;
-}
+// Lines may end in CR: the file may come from Windows.
+std::string_view Trim(std::string_view s) { return base::Trim(s, " \t\r"); }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
-    if (s.size() < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-        if (lower(s[i]) != lower(prefix[i])) return false;
-    }
-    return true;
-}
+using base::HexDigit;
+using base::StartsWithNoCase;
 
 std::vector<std::string_view> SplitLines(std::string_view text) {
     std::vector<std::string_view> lines;
@@ -183,7 +169,7 @@ private:
         if (inner.starts_with('-')) Fail(i, "удаление ключа здесь не поддерживается");
         const std::size_t sep = inner.find('\\');
         const std::string_view root = inner.substr(0, sep);
-        if (root.size() != kRoot.size() || !StartsWithNoCase(root, kRoot))
+        if (!base::EqualsNoCase(root, kRoot))
             Fail(i, "ключ вне HKEY_CURRENT_USER");
         std::vector<std::string> parts;
         if (sep != std::string_view::npos && !SplitPath(inner.substr(sep + 1), parts))

@@ -20,6 +20,7 @@
 #include "host/HostTypes.h"
 #include "host/posix/RegFile.h"
 #include "host/posix/ReplaceFile.h"
+#include "host/posix/UniqueFd.h"
 
 namespace fs = std::filesystem;
 
@@ -28,27 +29,6 @@ namespace {
 
 constexpr std::string_view kFolder = "dorv-launcher";
 constexpr std::string_view kFileName = "registry.reg";
-
-class Fd final {
-public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int Get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-    // Closes now, for the caller that must know whether the close failed.
-    int Close() {
-        const int r = ::close(fd_);
-        fd_ = -1;
-        return r;
-    }
-
-private:
-    int fd_;
-};
 
 std::string Errno(int err) { return std::strerror(err); }
 
@@ -71,22 +51,22 @@ public:
         fs::create_directories(file.parent_path(), ec);
         if (ec) throw HostError("Не могу создать папку " + file.parent_path().string() + ": " + ec.message());
         const fs::path lock = file.string() + ".lock";
-        fd_ = std::make_unique<Fd>(::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
-        if (!*fd_) throw HostError("Не могу открыть " + lock.string() + ": " + Errno(errno));
-        while (::flock(fd_->Get(), LOCK_EX) != 0) {
+        fd_.Reset(::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+        if (!fd_) throw HostError("Не могу открыть " + lock.string() + ": " + Errno(errno));
+        while (::flock(fd_.Get(), LOCK_EX) != 0) {
             if (errno != EINTR) throw HostError("Не могу заблокировать " + lock.string() + ": " + Errno(errno));
         }
     }
 
 private:
-    std::unique_ptr<Fd> fd_; // closing it releases the lock
+    posix::UniqueFd fd_; // closing it releases the lock
 };
 
 // The store's bytes; nothing when there is no store; HostError when it is
 // there but cannot be read (no permission, not a plain file, a read error).
 std::optional<std::string> ReadBytes(const fs::path& file) {
     // Never block on a FIFO or device put where the store should be.
-    Fd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    const posix::UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (!fd) {
         if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
         throw HostError("Не могу прочитать " + file.string() + ": " + Errno(errno));

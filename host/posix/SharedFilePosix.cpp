@@ -11,19 +11,17 @@
 #include <unistd.h>
 
 #include "host/posix/DirectPath.h"
+#include "host/posix/UniqueFd.h"
 
 namespace host {
 
 SharedFile::SharedFile(std::string_view windowsPath) {
     // No blocking on a pipe or device met in a walk; only plain files are kept.
-    const int fd = posix::OpenWindowsPath(windowsPath, O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) return;
+    posix::UniqueFd fd(posix::OpenWindowsPath(windowsPath, O_RDWR | O_NOCTTY | O_NONBLOCK));
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !(st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH))) {
-        ::close(fd);
+    if (!fd || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) || !(st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)))
         return;
-    }
-    handle_ = fd;
+    handle_ = fd.Release();
 }
 
 SharedFile::~SharedFile() {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "host/HostTypes.h"
+#include "host/common/TempPath.h"
 #include "host/win32/Wide.h"
 
 // <windows.h> makes DeleteFile a macro for DeleteFileW; ours is the host one.
@@ -24,25 +25,11 @@ std::wstring Wide(std::string_view path) { return win32::PathToWide(path); }
 
 DWORD AttributesOf(const std::wstring& path) { return path.empty() ? kNoAttributes : ::GetFileAttributesW(path.c_str()); }
 
-// A temporary file, deleted unless it was moved into place.
-class TempFile final {
-public:
-    TempFile() = default;
-    ~TempFile() {
-        if (!path_.empty()) {
-            ::SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
-            ::DeleteFileW(path_.c_str());
-        }
-    }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-    void Set(std::wstring path) { path_ = std::move(path); }
-    const std::wstring& Path() const { return path_; }
-    void Release() { path_.clear(); }
-
-private:
-    std::wstring path_;
-};
+void DeleteTemp(const std::wstring& path) {
+    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileW(path.c_str());
+}
+using TempFile = TempPath<std::wstring, DeleteTemp>;
 
 // ".<name>.<random>.tmp" in the target's folder: the same volume, so the move
 // is a rename; the leading dot keeps a name left by a killed process out of

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "components/Text.h"
-#include "components/TSearcDir.h"
+#include "search/TSearcDir.h"
 #include "components/TZelGrid.h"
 #include "tests/app/AppTestSupport.h"
 
@@ -250,7 +250,7 @@ TEST_F(ActivationTest, DeleteRowClearsItsCellsAndOneMark) {
 std::shared_ptr<int> SlowDisc(app::TfExecute& w, const fs::path& root) {
     for (int i = 0; i < 40; ++i) fs::create_directories(root / ("dir" + std::to_string(i)));
     auto entries = std::make_shared<int>(0);
-    w.sd1().SetonEachIteration([&w, entries](components::TSearcDir& sender, bool& stop) {
+    w.sd1().SetonEachIteration([&w, entries](search::TSearcDir& sender, bool& stop) {
         ++*entries;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
         w.sd1EachIteration(sender, stop);

@@ -92,14 +92,6 @@ TEST(DecideCell, AlignmentFollowsWholeLinesWithoutCase) {
 }
 
 TEST(DecideCell, CentringRoundsHalvesToEven) {
-    EXPECT_EQ(TZelGrid::HalfToEven(64), 32);
-    EXPECT_EQ(TZelGrid::HalfToEven(65), 32);
-    EXPECT_EQ(TZelGrid::HalfToEven(21), 10);
-    EXPECT_EQ(TZelGrid::HalfToEven(23), 12);
-    EXPECT_EQ(TZelGrid::HalfToEven(0), 0);
-    EXPECT_EQ(TZelGrid::HalfToEven(-3), -2);
-    EXPECT_EQ(TZelGrid::HalfToEven(-5), -2);
-
     TZelGrid::Props p = Unnumbered();
     p.colAlignment = {QStringLiteral("0,Center")};
     auto width = [](int w) { return [w](const QString&, bool) { return w; }; };

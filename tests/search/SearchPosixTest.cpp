@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "components/TSearcDir.h"
+#include "search/TSearcDir.h"
 #include "tests/support/Sandbox.h"
 
 namespace fs = std::filesystem;
-using components::TSearcDir;
+using search::TSearcDir;
 using Files = std::vector<std::string>;
 
 TEST(SearchLinks, LinkLoopsAreNotFollowedForever) {

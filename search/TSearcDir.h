@@ -8,37 +8,18 @@
 
 #include <cstdint>
 #include <functional>
-#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-namespace components {
+#include "base/EnumSet.h"
+
+namespace search {
 
 enum class TypesDisk : std::uint8_t { tdPhysical = 0, tdNets = 1, tdAll = 2 };
 
-// A set of TypesDisk in one byte.
-class setTd final {
-public:
-    constexpr setTd() = default;
-    constexpr setTd(std::initializer_list<TypesDisk> kinds) {
-        for (TypesDisk kind : kinds) Include(kind);
-    }
-    constexpr bool Contains(TypesDisk kind) const { return (bits_ & Bit(kind)) != 0; }
-    constexpr void Include(TypesDisk kind) { bits_ = static_cast<std::uint8_t>(bits_ | Bit(kind)); }
-    constexpr void Exclude(TypesDisk kind) { bits_ = static_cast<std::uint8_t>(bits_ & ~Bit(kind)); }
-    constexpr bool Empty() const { return bits_ == 0; }
-    constexpr std::uint8_t Bits() const { return bits_; }
-    friend constexpr bool operator==(setTd, setTd) = default;
-
-private:
-    static constexpr std::uint8_t Bit(TypesDisk kind) {
-        return static_cast<std::uint8_t>(1u << static_cast<unsigned>(kind));
-    }
-    std::uint8_t bits_ = 0;
-};
-static_assert(sizeof(setTd) == 1);
+using setTd = base::EnumSet<TypesDisk, std::uint8_t>;
 
 class TSearcDir;
 using TEachIteration = std::function<void(TSearcDir& Sender, bool& FlagStopb)>;
@@ -128,4 +109,4 @@ private:
     std::vector<std::optional<std::string>> needles_;
 };
 
-} // namespace components
+} // namespace search

@@ -1,4 +1,4 @@
-#include "components/TSearcDir.h"
+#include "search/TSearcDir.h"
 
 #include <algorithm>
 #include <array>
@@ -15,7 +15,7 @@
 #include "host/HostTypes.h"
 #include "host/SharedFile.h"
 
-namespace components {
+namespace search {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -359,4 +359,4 @@ int TSearcDir::CheckFileContents(const std::string& fileName) {
     return 0;
 }
 
-} // namespace components
+} // namespace search
