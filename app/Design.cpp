@@ -48,7 +48,7 @@ void DesignWindow(components::TForm& form, Ui::TfExecute& ui, int rows) {
 }
 
 Components MakeComponents(components::TForm& form, search::TSearcDir& search) {
-    search.SetDevices({components::TypesDisk::tdPhysical});
+    search.SetDevices({search::TypesDisk::tdPhysical});
     search.SetMasks("tvdorvky.ini");
     search.SetSubFolders(true);
     search.SetCheckContents(false);
