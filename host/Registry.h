@@ -17,13 +17,14 @@
 
 namespace host {
 
+// The registry's value types, by their numbers in the key store's files.
 enum RegType : std::uint32_t {
     regNone = 0,
-    regSz = 1,
-    regExpandSz = 2,
+    regSz = 1,       // a text
+    regExpandSz = 2, // a text that may name %VARIABLES%; read as a text
     regBinary = 3,
-    regDword = 4,
-    regMultiSz = 7,
+    regDword = 4,    // 32 bits, little-endian
+    regMultiSz = 7,  // texts, each ended by a NUL
     regQword = 11,
 };
 
