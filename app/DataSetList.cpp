@@ -7,10 +7,10 @@
 
 #include "app/Dialogs.h"
 #include "app/WindowRules.h"
-#include "search/TSearcDir.h"
 #include "components/TZelGrid.h"
 #include "components/Text.h"
 #include "host/Files.h"
+#include "search/TSearcDir.h"
 #include "settings/StringListFile.h"
 #include "settings/TIniFile.h"
 
@@ -68,8 +68,8 @@ void DeleteRow(components::TZelGrid& grid, int row) {
     grid.Invalidate();
 }
 
-void FillFromDrives(QWidget* owner, components::TZelGrid& grid, search::TSearcDir& search,
-                    std::string_view windowsDir, const bool& stop) {
+void FillFromDrives(QWidget* owner, components::TZelGrid& grid, search::TSearcDir& search, std::string_view windowsDir,
+                    const bool& stop) {
     if (!host::FileExists(JoinPath(windowsDir, kCatalogueIni))) {
         ErrorBox(owner, u"Вероятно вы еще не установили \"DORV\"."_s + u'\r' +
                             u" В WINDOWS-директории остутствует файл TVODRVW.INI."_s);
@@ -122,8 +122,7 @@ bool ActivateKeyFile(QWidget* owner, const std::string& source, const std::strin
     std::string why;
     if (host::CopyFileReplace(source, target, &why)) return true;
     if (host::FileExists(source))
-        ErrorBox(owner, u"Файл ключа не скопирован: "_s + ToQ(source) + u" → "_s + ToQ(target) + u": "_s +
-                            ToQ(why));
+        ErrorBox(owner, u"Файл ключа не скопирован: "_s + ToQ(source) + u" → "_s + ToQ(target) + u": "_s + ToQ(why));
     return false;
 }
 

@@ -27,8 +27,8 @@ void DeleteRow(components::TZelGrid& grid, int row);
 // the working directory): each drive's key file, or the drive marked with
 // what went wrong. Ends early when stop turns true during a search. Without
 // the INI file in the Windows directory the user is told and nothing changes.
-void FillFromDrives(QWidget* owner, components::TZelGrid& grid, search::TSearcDir& search,
-                    std::string_view windowsDir, const bool& stop);
+void FillFromDrives(QWidget* owner, components::TZelGrid& grid, search::TSearcDir& search, std::string_view windowsDir,
+                    const bool& stop);
 
 // Copies the key file over the active one; true when copied. A key file that
 // is missing says nothing here (the row's hint shows it); one that is there

@@ -1,7 +1,7 @@
 #include "app/Design.h"
 
-#include <QCoreApplication>
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <exception>
 
 #include "app/ErrorReport.h"
@@ -9,9 +9,9 @@
 #include "components/TForm.h"
 #include "components/TResizer.h"
 #include "components/TSGLight.h"
-#include "search/TSearcDir.h"
 #include "components/Text.h"
 #include "placement/TFormPlacement.h"
+#include "search/TSearcDir.h"
 #include "ui_TfExecute.h"
 
 using namespace Qt::Literals::StringLiterals;
@@ -44,7 +44,8 @@ void DesignWindow(components::TForm& form, Ui::TfExecute& ui, int rows) {
     // The pictures come in every scale a screen may ask for.
     ui.Image1->setPixmap(Picture(u"setup").pixmap(QSize(102, 72)));
     for (QAbstractButton* button : form.findChildren<QAbstractButton*>())
-        if (const QString name = button->property("Picture").toString(); !name.isEmpty()) button->setIcon(Picture(name));
+        if (const QString name = button->property("Picture").toString(); !name.isEmpty())
+            button->setIcon(Picture(name));
 }
 
 Components MakeComponents(components::TForm& form, search::TSearcDir& search) {

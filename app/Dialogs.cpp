@@ -6,8 +6,8 @@
 #include <QCursor>
 #include <QDialog>
 #include <QDir>
-#include <QFileInfo>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -107,8 +107,8 @@ class QtDialogs final : public Dialogs {
 public:
     void Message(QWidget* owner, MsgKind kind, const QString& title, const QString& text) override {
         const auto arrow = ArrowWhileOpen();
-        CentredBox box(kind == MsgKind::Error ? QMessageBox::Critical : QMessageBox::Information, title,
-                       text, QMessageBox::Ok, owner);
+        CentredBox box(kind == MsgKind::Error ? QMessageBox::Critical : QMessageBox::Information, title, text,
+                       QMessageBox::Ok, owner);
         box.button(QMessageBox::Ok)->setText(u"OK"_s);
         box.exec();
     }
@@ -158,9 +158,7 @@ void CentreOnScreen(QWidget& window, QScreen* screen) {
 ScopedDialogs::ScopedDialogs(Dialogs& dialogs) : previous_(g_current) { g_current = &dialogs; }
 ScopedDialogs::~ScopedDialogs() { g_current = previous_; }
 
-QString MsgTitle(MsgKind kind) {
-    return kind == MsgKind::Error ? u"Ошибка"_s : u"Информация"_s;
-}
+QString MsgTitle(MsgKind kind) { return kind == MsgKind::Error ? u"Ошибка"_s : u"Информация"_s; }
 
 void ErrorBox(QWidget* owner, const QString& text) {
     CurrentDialogs().Message(owner, MsgKind::Error, MsgTitle(MsgKind::Error), text);

@@ -22,11 +22,9 @@ public:
 
     // A message box with the kind's icon and one "OK" button, centred on the
     // screen and sized to its text.
-    virtual void Message(QWidget* owner, MsgKind kind, const QString& title,
-                         const QString& text) = 0;
+    virtual void Message(QWidget* owner, MsgKind kind, const QString& title, const QString& text) = 0;
     // A folder chosen on this machine; nothing on cancel.
-    virtual std::optional<std::filesystem::path> ChooseFolder(QWidget* owner,
-                                                              const QString& title) = 0;
+    virtual std::optional<std::filesystem::path> ChooseFolder(QWidget* owner, const QString& title) = 0;
     // An existing file chosen on this machine; nothing on cancel. The filter
     // is Qt's form ("Ини файлы (*.ini)"). A typed name without an extension
     // gets defaultSuffix ("ini"; none when empty) before it is looked for.

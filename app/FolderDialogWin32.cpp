@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 
 namespace app {
 namespace {

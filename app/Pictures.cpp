@@ -16,8 +16,7 @@ void RegisterPictures() {
 QIcon Picture(QStringView name) {
     RegisterPictures();
     QIcon icon;
-    for (QStringView scale : {u"", u"@2x", u"@3x"})
-        icon.addFile(u":/pictures/" + name + scale + u".png");
+    for (QStringView scale : {u"", u"@2x", u"@3x"}) icon.addFile(u":/pictures/" + name + scale + u".png");
     return icon;
 }
 

@@ -13,8 +13,7 @@ std::string BrowseForFolder(QWidget* owner, std::string_view title) {
     if (!folder || folder->empty()) return {};
     std::string path = host::ToWindowsPath(*folder);
     // "X:\" keeps its "\"; any other folder loses a trailing one.
-    while (path.size() > 1 && path.back() == '\\' && !(path.size() == 3 && path[1] == ':'))
-        path.pop_back();
+    while (path.size() > 1 && path.back() == '\\' && !(path.size() == 3 && path[1] == ':')) path.pop_back();
     return path;
 }
 

@@ -10,8 +10,8 @@
 namespace app {
 
 TAboutBox::TAboutBox(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                          Qt::MSWindowsFixedSizeDialogHint) {
     Ui::TAboutBox ui;
     ui.setupUi(this);
     ui.ProgramIcon->setPixmap(Picture(u"setup").pixmap(QSize(102, 72)));

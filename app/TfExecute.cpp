@@ -14,13 +14,13 @@
 #include "app/WindowRules.h"
 #include "components/TResizer.h"
 #include "components/TSGLight.h"
-#include "search/TSearcDir.h"
 #include "components/TZelGrid.h"
 #include "components/Text.h"
 #include "host/Codec.h"
 #include "host/Files.h"
 #include "host/Paths.h"
 #include "host/Process.h"
+#include "search/TSearcDir.h"
 #include "settings/NumberRule.h"
 #include "settings/TIniFile.h"
 #include "settings/TRegistry.h"
@@ -64,15 +64,16 @@ TfExecuteEnv TfExecuteEnv::FromSystem(QStringList arguments) {
 }
 
 TfExecute::TfExecute(TfExecuteEnv env, QWidget* parent)
-    : TForm(parent), ui_(std::make_unique<Ui::TfExecute>()), sd1_(std::make_unique<search::TSearcDir>()),
+    : TForm(parent),
+      ui_(std::make_unique<Ui::TfExecute>()),
+      sd1_(std::make_unique<search::TSearcDir>()),
       env_(std::move(env)) {
     ui_->setupUi(this);
     DesignWindow(*this, *ui_, kDefaultRows);
     const Components parts = MakeComponents(*this, *sd1_);
     Resizer1 = parts.resizer;
     SGLight1 = parts.fonts;
-    sd1_->SetonEachIteration(
-        [this](search::TSearcDir& sender, bool& stop) { sd1EachIteration(sender, stop); });
+    sd1_->SetonEachIteration([this](search::TSearcDir& sender, bool& stop) { sd1EachIteration(sender, stop); });
     Wire();
     Guarded([this] { FormCreate(this); });
 }
@@ -118,8 +119,8 @@ void TfExecute::FormCreate(QObject*) {
         }
     }
     SettleWindowsDirectory(reg);
-    const QString hint = u"Директория Виндоуз :"_s + ToQ(WindowsDir_) + u'\r' + u"Системная директория  :"_s +
-                         ToQ(SystemDir_);
+    const QString hint =
+        u"Директория Виндоуз :"_s + ToQ(WindowsDir_) + u'\r' + u"Системная директория  :"_s + ToQ(SystemDir_);
     ui_->sbInit->setProperty("Hint", hint);
     ui_->sbInit->setToolTip(QString(hint).replace(u'\r', u'\n'));
 
@@ -175,8 +176,8 @@ void TfExecute::bbDorvClick(QObject* Sender) {
     // The "\" always goes in, even after a folder that ends with one.
     const std::string path = folder + '\\' + hint;
     if (!host::FileExists(path)) {
-        ErrorBox(this, u"Нет файла : "_s + ToQ(host::UpperAnsi(hint)) + u" по указанному пути  "_s +
-                           ToQ(folder) + u'\\');
+        ErrorBox(this,
+                 u"Нет файла : "_s + ToQ(host::UpperAnsi(hint)) + u" по указанному пути  "_s + ToQ(folder) + u'\\');
         return;
     }
     try {
@@ -217,8 +218,8 @@ void TfExecute::FormResize(QObject*) {
 void TfExecute::Image1DblClick(QObject*) {
     // The hint promises the catalogue's setup program, and nothing names it:
     // the user picks it, starting in the installation folder.
-    const auto file = CurrentDialogs().OpenFile(this, u"Программы (*.exe)"_s,
-                                                host::ToHostPath(ToStd(ui_->PathTxt->text())), {});
+    const auto file =
+        CurrentDialogs().OpenFile(this, u"Программы (*.exe)"_s, host::ToHostPath(ToStd(ui_->PathTxt->text())), {});
     if (file) host::StartProgram(host::ToWindowsPath(*file));
 }
 

@@ -50,8 +50,7 @@ DriveList ReadDriveList(std::vector<std::pair<std::string, std::string>> values)
 
 std::string DerivedTargetDir(std::string_view systemDir) {
     const std::size_t slash = systemDir.find_last_of('\\');
-    return slash == std::string_view::npos ? FirstCharacter(systemDir)
-                                           : std::string(systemDir.substr(0, slash + 1));
+    return slash == std::string_view::npos ? FirstCharacter(systemDir) : std::string(systemDir.substr(0, slash + 1));
 }
 
 bool IsWindowsDirectory(std::string_view targetDir, std::string_view windowsDir) {
@@ -77,8 +76,7 @@ GridLayout ComputeGridLayout(int w, int h, int rows) {
     GridLayout g;
     g.col0 = std::max(static_cast<int>(std::trunc(w * 0.25 - 3)) + 1, 40);
     g.col1 = w - g.col0 - 6;
-    g.rowHeight = static_cast<int>(
-        std::trunc(static_cast<double>(h) / rows - base::RoundHalfEven(10.0 / rows) - 1));
+    g.rowHeight = static_cast<int>(std::trunc(static_cast<double>(h) / rows - base::RoundHalfEven(10.0 / rows) - 1));
     return g;
 }
 
@@ -88,7 +86,8 @@ std::vector<std::string> FollowLines(const std::vector<std::string>& marks, cons
                                      const LineRows& paths) {
     std::vector<std::string> out;
     for (const std::string& mark : marks) {
-        const auto number = mark.empty() || mark[0] != ',' ? std::nullopt : DecimalDigits(std::string_view(mark).substr(1));
+        const auto number =
+            mark.empty() || mark[0] != ',' ? std::nullopt : DecimalDigits(std::string_view(mark).substr(1));
         if (!number) {
             out.push_back(mark);
             continue;
@@ -98,9 +97,9 @@ std::vector<std::string> FollowLines(const std::vector<std::string>& marks, cons
             out.push_back(mark); // no saved line tells where it went
             continue;
         }
-        const int row = line < names.size() && names[line] >= 0 ? names[line]
+        const int row = line < names.size() && names[line] >= 0   ? names[line]
                         : line < paths.size() && paths[line] >= 0 ? paths[line]
-                                                                   : -1;
+                                                                  : -1;
         if (row >= 0) out.push_back(RowMark(row));
     }
     return out;

@@ -39,18 +39,10 @@ void TForm::SetKeyPreview(bool on) {
 void TForm::SetClientWidth(int w) { resize(w, height()); }
 void TForm::SetClientHeight(int h) { resize(width(), h); }
 
-int TForm::OuterWidth() const {
-    return width() + (frameGeometry().width() - geometry().width());
-}
-int TForm::OuterHeight() const {
-    return height() + (frameGeometry().height() - geometry().height());
-}
-void TForm::SetOuterWidth(int w) {
-    resize(w - (frameGeometry().width() - geometry().width()), height());
-}
-void TForm::SetOuterHeight(int h) {
-    resize(width(), h - (frameGeometry().height() - geometry().height()));
-}
+int TForm::OuterWidth() const { return width() + (frameGeometry().width() - geometry().width()); }
+int TForm::OuterHeight() const { return height() + (frameGeometry().height() - geometry().height()); }
+void TForm::SetOuterWidth(int w) { resize(w - (frameGeometry().width() - geometry().width()), height()); }
+void TForm::SetOuterHeight(int h) { resize(width(), h - (frameGeometry().height() - geometry().height())); }
 
 void TForm::SetBorderIcons(unsigned icons) {
     borderIcons_ = icons;
@@ -149,9 +141,8 @@ bool TForm::eventFilter(QObject* watched, QEvent* event) {
         auto* key = static_cast<QKeyEvent*>(event);
         // An unaccepted key travels up to the parents and passes this filter
         // again; the form sees it once, at the first control that got it.
-        const bool propagated = event == lastPreviewed_ && key->timestamp() == lastPreviewedTime_ &&
-                                lastPreviewedAt_ && widget != lastPreviewedAt_ &&
-                                widget->isAncestorOf(lastPreviewedAt_.data());
+        const bool propagated = event == lastPreviewed_ && key->timestamp() == lastPreviewedTime_ && lastPreviewedAt_ &&
+                                widget != lastPreviewedAt_ && widget->isAncestorOf(lastPreviewedAt_.data());
         if (!propagated && widget->window() == this) {
             lastPreviewed_ = event;
             lastPreviewedTime_ = key->timestamp();

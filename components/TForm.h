@@ -31,12 +31,12 @@ public:
     using TCloseEvent = std::function<void(QObject* Sender, TCloseAction& Action)>;
     using TKeyEvent = std::function<void(QObject* Sender, int& Key, Qt::KeyboardModifiers Shift)>;
 
-    TNotifyEvent OnShow;          // before the window becomes visible
+    TNotifyEvent OnShow; // before the window becomes visible
     TCloseQueryEvent OnCloseQuery;
     TCloseEvent OnClose;
-    TNotifyEvent OnDestroy;       // while the form and its components still exist
+    TNotifyEvent OnDestroy; // while the form and its components still exist
     TNotifyEvent OnResize;
-    TKeyEvent OnKeyDown;          // with KeyPreview: before the focused control sees the key
+    TKeyEvent OnKeyDown; // with KeyPreview: before the focused control sees the key
 
     bool KeyPreview() const { return keyPreview_; }
     void SetKeyPreview(bool on);

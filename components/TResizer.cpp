@@ -108,8 +108,7 @@ int Truncate(double x) { return ClampToInt(std::trunc(x)); }
 // division did, with the same texts.
 double ScreenRatio(int screen, int design) {
     if (design == 0)
-        throw settings::Exception(screen == 0 ? "Invalid floating point operation"
-                                              : "Floating point division by zero");
+        throw settings::Exception(screen == 0 ? "Invalid floating point operation" : "Floating point division by zero");
     return static_cast<double>(screen) / design;
 }
 
@@ -174,11 +173,9 @@ void TResizer::ResizeWindowForScreen(QWidget* control) {
         control->resize(control->width(), Truncate(screenHeightRatio_ * designClientHeight_));
     } else {
         const int outerHeight = control->height() + FrameHeight(control);
-        control->resize(control->width(),
-                        Truncate(outerHeight * screenHeightRatio_) - FrameHeight(control));
+        control->resize(control->width(), Truncate(outerHeight * screenHeightRatio_) - FrameHeight(control));
         const int outerWidth = control->width() + FrameWidth(control);
-        control->resize(Truncate(outerWidth * screenWidthRatio_) - FrameWidth(control),
-                        control->height());
+        control->resize(Truncate(outerWidth * screenWidthRatio_) - FrameWidth(control), control->height());
     }
 }
 

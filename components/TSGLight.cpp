@@ -80,8 +80,7 @@ QWidget* TSGLight::TargetWidget() const {
     return form;
 }
 
-std::string TSGLight::ReadStringDef(settings::TRegistry& registry, std::string_view name,
-                                    std::string_view def) {
+std::string TSGLight::ReadStringDef(settings::TRegistry& registry, std::string_view name, std::string_view def) {
     if (registry.ValuePresent(name)) return registry.ReadText(name);
     return std::string(def);
 }

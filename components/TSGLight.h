@@ -68,8 +68,7 @@ public:
 
     // The value under the accessor's open key, or def when it does not
     // exist; an existing empty value gives an empty text.
-    static std::string ReadStringDef(settings::TRegistry& registry, std::string_view name,
-                                     std::string_view def);
+    static std::string ReadStringDef(settings::TRegistry& registry, std::string_view name, std::string_view def);
 
 protected:
     virtual void DoRestore();

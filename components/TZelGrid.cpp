@@ -26,8 +26,7 @@ QString DrawnPart(const QString& text) {
     if (text.size() <= TZelGrid::MaxDrawnChars) return text;
     qsizetype end = 0;
     for (int chars = 0; chars < TZelGrid::MaxDrawnChars && end < text.size(); ++chars) {
-        const bool pair = text.at(end).isHighSurrogate() && end + 1 < text.size() &&
-                          text.at(end + 1).isLowSurrogate();
+        const bool pair = text.at(end).isHighSurrogate() && end + 1 < text.size() && text.at(end + 1).isLowSurrogate();
         end += pair ? 2 : 1;
     }
     return text.left(end);
@@ -38,8 +37,7 @@ class ZelDelegate final : public QStyledItemDelegate {
 public:
     explicit ZelDelegate(TZelGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override {
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         const QPalette& pal = option.palette;
         // The base step: selected cells in the highlight colours, except the
         // focused current cell.
@@ -53,11 +51,11 @@ public:
         QFont boldFont = baseFont;
         boldFont.setBold(true);
         const QRect rect = option.rect;
-        const TZelGrid::CellLook look = TZelGrid::DecideCell(
-            index.column(), index.row(), rect, index.data(Qt::DisplayRole).toString(),
-            grid_->Properties(), [&](const QString& text, bool bold) {
-                return QFontMetrics(bold ? boldFont : baseFont).horizontalAdvance(text);
-            });
+        const TZelGrid::CellLook look =
+            TZelGrid::DecideCell(index.column(), index.row(), rect, index.data(Qt::DisplayRole).toString(),
+                                 grid_->Properties(), [&](const QString& text, bool bold) {
+                                     return QFontMetrics(bold ? boldFont : baseFont).horizontalAdvance(text);
+                                 });
 
         // save/restore puts the font and colour back for the next cell.
         painter->save();

@@ -105,16 +105,16 @@ public:
     void SetRowHeights(int row, int height);
     void SetHint(const QString& hint); // the tooltip
     QString Hint() const;
-    void SetPopupMenu(QMenu* menu);    // shown on right click and the menu key
+    void SetPopupMenu(QMenu* menu); // shown on right click and the menu key
     QMenu* PopupMenu() const;
-    void Invalidate();                 // repaint
+    void Invalidate(); // repaint
     // A string grid has no type-ahead search: a typed key edits the cell.
     void keyboardSearch(const QString& search) override;
 
     // What cell (col, row) in rect shows, given its own text and the
     // properties; pure, so it is tested without a display.
-    static CellLook DecideCell(int col, int row, const QRect& rect, const QString& cellText,
-                               const Props& props, const TextWidth& textWidth);
+    static CellLook DecideCell(int col, int row, const QRect& rect, const QString& cellText, const Props& props,
+                               const TextWidth& textWidth);
 
 signals:
     // Mouse release after a press on a cell, every keyboard move of the
@@ -135,8 +135,8 @@ private:
     int GridLine() const; // 1 while grid lines show
 
     Props props_;
-    QPointer<QMenu> popup_;    // not owned; the owner may free it first
-    bool inMouse_ = false;     // a current-cell change now comes from the mouse
+    QPointer<QMenu> popup_; // not owned; the owner may free it first
+    bool inMouse_ = false;  // a current-cell change now comes from the mouse
     bool pressedOnCell_ = false;
 };
 

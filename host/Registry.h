@@ -23,8 +23,8 @@ enum RegType : std::uint32_t {
     regSz = 1,       // a text
     regExpandSz = 2, // a text that may name %VARIABLES%; read as a text
     regBinary = 3,
-    regDword = 4,    // 32 bits, little-endian
-    regMultiSz = 7,  // texts, each ended by a NUL
+    regDword = 4,   // 32 bits, little-endian
+    regMultiSz = 7, // texts, each ended by a NUL
     regQword = 11,
 };
 

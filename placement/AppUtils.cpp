@@ -33,8 +33,8 @@ bool RestoresToMaximized(Qt::WindowStates state) {
 // Applies a stored restored rectangle. Returns whether a minimised window
 // restores to maximised: as stored when a placement is stored, otherwise
 // as restoreToMaximized says.
-bool ReadPosition(TForm& form, settings::TIniStore& store, std::string_view section,
-                  bool restoreToMaximized, const ScreenAreas& screens) {
+bool ReadPosition(TForm& form, settings::TIniStore& store, std::string_view section, bool restoreToMaximized,
+                  const ScreenAreas& screens) {
     const int flags = store.ReadNumber(section, siFlags, restoreToMaximized ? wpfRestoreToMaximized : 0);
     // Qt reports no minimised or maximised position; the value only counts
     // as a stored placement.
@@ -62,10 +62,10 @@ void ApplyState(TForm& form, TWindowState state, bool restoreToMaximized) {
     if (state == TWindowState::wsMinimized && &form == TForm::MainForm()) {
         // The main window opens, then minimises, as the application does.
         form.SetWindowState(TWindowState::wsNormal);
-        QMetaObject::invokeMethod(&form, [&form] { form.showMinimized(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &form, [&form] { form.showMinimized(); }, Qt::QueuedConnection);
     } else if (state == TWindowState::wsMinimized && restoreToMaximized) {
-        form.setWindowState((form.windowState() & ~Qt::WindowFullScreen) | Qt::WindowMinimized |
-                            Qt::WindowMaximized);
+        form.setWindowState((form.windowState() & ~Qt::WindowFullScreen) | Qt::WindowMinimized | Qt::WindowMaximized);
     } else {
         form.SetWindowState(state);
     }
@@ -102,8 +102,7 @@ QRect ReachableRect(const QRect& outer, const std::vector<QRect>& areas) {
     const int needWidth = std::min(outer.width(), kReachableWidth);
     for (const QRect& area : areas) {
         const QRect onScreen = area.intersected(title);
-        if (onScreen.height() == title.height() && onScreen.width() >= needWidth && !onScreen.isEmpty())
-            return outer;
+        if (onScreen.height() == title.height() && onScreen.width() >= needWidth && !onScreen.isEmpty()) return outer;
     }
     const QRect& primary = areas.front();
     const int width = std::min(outer.width(), primary.width());
@@ -145,17 +144,15 @@ std::optional<QRect> StoredRect(std::string_view edges, const QRect& current, bo
     const auto within = [](std::int64_t v) {
         return static_cast<int>(std::clamp<std::int64_t>(v, -QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
     };
-    return QRect(within(edge[0]), within(edge[1]), within(edge[2] - edge[0]),
-                 std::max(1, within(edge[3] - edge[1])));
+    return QRect(within(edge[0]), within(edge[1]), within(edge[2] - edge[0]), std::max(1, within(edge[3] - edge[1])));
 }
 
-void ReadWindowPlacement(TForm& form, settings::TIniStore* store, std::string_view section,
-                         bool loadState, bool loadPosition, const ScreenAreas& screens) {
+void ReadWindowPlacement(TForm& form, settings::TIniStore* store, std::string_view section, bool loadState,
+                         bool loadPosition, const ScreenAreas& screens) {
     if (!loadState && !loadPosition) return;
     (void)form.winId(); // the frame and the state belong to the native window
     bool restoreToMaximized = RestoresToMaximized(form.windowState());
-    if (loadPosition && store)
-        restoreToMaximized = ReadPosition(form, *store, section, restoreToMaximized, screens);
+    if (loadPosition && store) restoreToMaximized = ReadPosition(form, *store, section, restoreToMaximized, screens);
     if (!loadState) return;
     const int showCmd = store ? store->ReadNumber(section, siShowCmd, 0) : 0;
     ApplyState(form, StateOfShowCmd(showCmd), restoreToMaximized);

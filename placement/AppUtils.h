@@ -14,7 +14,7 @@
 namespace components {
 class TForm;
 enum class TWindowState;
-}
+} // namespace components
 namespace settings {
 class TIniStore;
 }
@@ -65,12 +65,10 @@ std::optional<QRect> StoredRect(std::string_view edges, const QRect& current, bo
 // Reads the placement from section of store (nothing is read without a
 // store) and applies it to the form, which is expected to be still hidden.
 // screens defaults to the attached screens.
-void ReadWindowPlacement(components::TForm& form, settings::TIniStore* store,
-                         std::string_view section, bool loadState, bool loadPosition,
-                         const ScreenAreas& screens = {});
+void ReadWindowPlacement(components::TForm& form, settings::TIniStore* store, std::string_view section, bool loadState,
+                         bool loadPosition, const ScreenAreas& screens = {});
 // Writes the four placement values; nothing without a store.
-void WriteWindowPlacement(components::TForm& form, settings::TIniStore* store,
-                          std::string_view section);
+void WriteWindowPlacement(components::TForm& form, settings::TIniStore* store, std::string_view section);
 
 // outer itself when its title bar lies on one of the areas; otherwise its
 // size clipped to the first (primary) area and moved into it.

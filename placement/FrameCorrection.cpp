@@ -170,12 +170,11 @@ void ApplyNormalOuterRect(TForm& form, const QRect& outer, bool positionOnly) {
 QMargins FrameMargins(const TForm& form) {
     const QRect frame = form.frameGeometry();
     const QRect client = form.geometry();
-    const QMargins margins(client.left() - frame.left(), client.top() - frame.top(),
-                           frame.right() - client.right(), frame.bottom() - client.bottom());
+    const QMargins margins(client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+                           frame.bottom() - client.bottom());
     // Before the window manager has framed the window, xcb can report a
     // frame smaller than the client: that is no frame known yet.
-    if (margins.left() < 0 || margins.top() < 0 || margins.right() < 0 || margins.bottom() < 0)
-        return QMargins();
+    if (margins.left() < 0 || margins.top() < 0 || margins.right() < 0 || margins.bottom() < 0) return QMargins();
     return margins;
 }
 
@@ -189,9 +188,7 @@ QRect NormalOuterRect(const TForm& form) {
 
 void SetNormalOuterRect(TForm& form, const QRect& outer) { ApplyNormalOuterRect(form, outer, false); }
 
-void SetNormalOuterPos(TForm& form, const QPoint& pos) {
-    ApplyNormalOuterRect(form, QRect(pos, form.size()), true);
-}
+void SetNormalOuterPos(TForm& form, const QPoint& pos) { ApplyNormalOuterRect(form, QRect(pos, form.size()), true); }
 
 void CancelOuterRectFix(TForm& form) {
     if (FrameFix* fix = PendingFix(form)) fix->Cancel();

@@ -25,8 +25,8 @@ QWidget* FindFocusable(TForm& form, std::string_view name) {
     for (QWidget* widget : widgets) {
         if (!base::EqualsNoCase(components::ToStd(widget->objectName()), name)) continue;
         // A name is unique on a form: the first one found decides.
-        const bool focusable = widget->window() == &form && widget->isVisibleTo(&form) &&
-                               widget->isEnabled() && widget->focusPolicy() != Qt::NoFocus;
+        const bool focusable = widget->window() == &form && widget->isVisibleTo(&form) && widget->isEnabled() &&
+                               widget->focusPolicy() != Qt::NoFocus;
         return focusable ? widget : nullptr;
     }
     return nullptr;
@@ -55,8 +55,7 @@ bool TWinMinMaxInfo::DefaultMinMaxInfo() const {
     return std::all_of(values_.begin(), values_.end(), [](int v) { return v == 0; });
 }
 
-TFormPlacement::TFormPlacement(QObject* owner)
-    : QObject(owner), form_(qobject_cast<TForm*>(owner)) {
+TFormPlacement::TFormPlacement(QObject* owner) : QObject(owner), form_(qobject_cast<TForm*>(owner)) {
     if (form_) options_ = fpState | fpPosition;
 }
 
@@ -113,8 +112,8 @@ std::unique_ptr<settings::TIniStore> TFormPlacement::OpenStore() const {
 }
 
 void TFormPlacement::ReadPlacementValues(settings::TIniStore& store) {
-    ReadWindowPlacement(*form_, &store, EffectiveIniSection(), (options_ & fpState) != 0,
-                        (options_ & fpPosition) != 0, screens_);
+    ReadWindowPlacement(*form_, &store, EffectiveIniSection(), (options_ & fpState) != 0, (options_ & fpPosition) != 0,
+                        screens_);
 }
 
 void TFormPlacement::WritePlacementValues(settings::TIniStore& store) {
@@ -251,8 +250,7 @@ void TFormPlacement::UpdateHook() {
     const TWinMinMaxInfo& info = minMaxInfo_;
     if (const int v = info.Value(TMinMax::MinTrackWidth)) minimum.setWidth(std::max(0, v - frameWidth));
     if (const int v = info.Value(TMinMax::MinTrackHeight)) minimum.setHeight(std::max(0, v - frameHeight));
-    if (const int v = info.Value(TMinMax::MaxTrackWidth))
-        maximum.setWidth(std::max(minimum.width(), v - frameWidth));
+    if (const int v = info.Value(TMinMax::MaxTrackWidth)) maximum.setWidth(std::max(minimum.width(), v - frameWidth));
     if (const int v = info.Value(TMinMax::MaxTrackHeight))
         maximum.setHeight(std::max(minimum.height(), v - frameHeight));
     form.setMinimumSize(minimum);

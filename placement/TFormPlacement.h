@@ -30,8 +30,16 @@ class TFormPlacement;
 // leaves a limit as the window system has it. Qt lets a program set no
 // maximised size or position, so MaxSize* and MaxPos* are kept but have no
 // effect; the track sizes are the window's minimum and maximum sizes.
-enum class TMinMax { MaxPosLeft, MaxPosTop, MaxSizeHeight, MaxSizeWidth,
-                     MaxTrackHeight, MaxTrackWidth, MinTrackHeight, MinTrackWidth };
+enum class TMinMax {
+    MaxPosLeft,
+    MaxPosTop,
+    MaxSizeHeight,
+    MaxSizeWidth,
+    MaxTrackHeight,
+    MaxTrackWidth,
+    MinTrackHeight,
+    MinTrackWidth
+};
 
 class TWinMinMaxInfo final {
 public:
@@ -135,7 +143,7 @@ private:
     bool restored_ = false;
     bool saved_ = false;
     bool hadMaximize_ = false;
-    bool limited_ = false;   // the form's limits are ours
+    bool limited_ = false;          // the form's limits are ours
     QSize ownMinimum_, ownMaximum_; // the form's limits before ours
     std::function<void(QObject*)> prevShow_, prevDestroy_;
     std::function<void(QObject*, bool&)> prevCloseQuery_;

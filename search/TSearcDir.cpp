@@ -25,7 +25,7 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kPumpEvery = std::chrono::milliseconds(2);
 
 constexpr std::size_t kBlock = 50000;
-constexpr std::size_t kBuffer = 61001;  // block, tail room, terminating zero
+constexpr std::size_t kBuffer = 61001; // block, tail room, terminating zero
 constexpr std::size_t kMaxNeedle = 255;
 
 // Thrown when the component was destroyed by a handler or the pump; it
@@ -59,7 +59,7 @@ const std::array<unsigned char, 256>& LowerTable() {
         host::LowerCp1251InPlace(bytes.data(), bytes.size());
         std::array<unsigned char, 256> out{};
         for (std::size_t i = 0; i < out.size(); ++i) out[i] = static_cast<unsigned char>(bytes[i]);
-        out[0] = 0;  // segments end at zero bytes, whatever the codec says
+        out[0] = 0; // segments end at zero bytes, whatever the codec says
         return out;
     }();
     return table;
@@ -150,7 +150,7 @@ Scan ScanFile(host::SharedFile& file, std::uint64_t size, const std::string& nee
     while (done < size) {
         const auto got = reader.Read(buffer.data(), kBlock);
         if (!got) return Scan::ReadFailed;
-        if (*got == 0) break;  // the file shrank: nothing more to read
+        if (*got == 0) break; // the file shrank: nothing more to read
         std::size_t n = *got;
         buffer[n] = 0;
         // Tail rule: while some text that ends the block begins the check
@@ -170,7 +170,7 @@ Scan ScanFile(host::SharedFile& file, std::uint64_t size, const std::string& nee
                 }
             }
             if (!mark) break;
-            if (buffer.size() < n + 2) buffer.resize(buffer.size() * 2);  // a long run outgrows the tail room
+            if (buffer.size() < n + 2) buffer.resize(buffer.size() * 2); // a long run outgrows the tail room
             const auto one = reader.ReadByte(buffer.data() + n);
             if (!one) return Scan::ReadFailed;
             if (*one == 0) {
@@ -292,7 +292,7 @@ bool TSearcDir::Folder(Walk& walk, const std::string& path, std::uint32_t attrib
 
 void TSearcDir::AfterEntry(Walk& walk) {
     if (pump_ && Clock::now() - walk.lastPump >= kPumpEvery) {
-        const std::function<void()> pump = pump_;  // it may free the component, and pump_ with it
+        const std::function<void()> pump = pump_; // it may free the component, and pump_ with it
         pump();
         if (!*walk.alive) throw Abandoned{};
         walk.lastPump = Clock::now();
@@ -305,7 +305,7 @@ void TSearcDir::DoEachIteration() {
     bool stop = false;
     if (onEachIteration_) {
         const std::shared_ptr<bool> alive = alive_;
-        const TEachIteration handler = onEachIteration_;  // survives the handler freeing the component
+        const TEachIteration handler = onEachIteration_; // survives the handler freeing the component
         handler(*this, stop);
         if (!*alive) return;
     }
@@ -339,7 +339,7 @@ int TSearcDir::CheckFileContents(const std::string& fileName) {
         host::SharedFile file(fileName);
         if (!file.IsOpen()) {
             lastBadFile_ = fileName;
-            DoEachResetError();  // may free the component: nothing of it is touched after
+            DoEachResetError(); // may free the component: nothing of it is touched after
             return 0;
         }
         const auto size = file.Size();
@@ -348,12 +348,9 @@ int TSearcDir::CheckFileContents(const std::string& fileName) {
         // of code page 1251 bytes holds it.
         if (!needle) continue;
         switch (ScanFile(file, *size, *needle, caseSensetive_)) {
-        case Scan::Match:
-            return 1;
-        case Scan::ReadFailed:
-            return 0;
-        case Scan::NoMatch:
-            break;
+        case Scan::Match: return 1;
+        case Scan::ReadFailed: return 0;
+        case Scan::NoMatch: break;
         }
     }
     return 0;

@@ -65,8 +65,7 @@ public:
     int Search();
     // Searches one folder (path ends in "\") and, if asked, its sub-folders;
     // true when it ended because a handler answered stop.
-    bool SearchFolder(const std::string& path, std::uint32_t attributes, const std::string& mask,
-                      bool withSubFolders);
+    bool SearchFolder(const std::string& path, std::uint32_t attributes, const std::string& mask, bool withSubFolders);
     // 1 when the file holds one of the check strings, else 0.
     int CheckFileContents(const std::string& fileName);
     bool Searching() const { return running_ != nullptr; }

@@ -13,8 +13,7 @@ namespace settings {
 
 TIniFile::TIniFile(std::string fileName) : fileName_(std::move(fileName)) {}
 
-std::string TIniFile::ReadText(std::string_view section, std::string_view key,
-                               std::string_view def) {
+std::string TIniFile::ReadText(std::string_view section, std::string_view key, std::string_view def) {
     if (auto value = host::ProfileRead(fileName_, section, key)) return std::move(*value);
     return std::string(def);
 }
@@ -37,8 +36,7 @@ void TIniFile::WriteText(std::string_view section, std::string_view key, std::st
     }
 }
 
-std::int32_t TIniFile::ReadNumber(std::string_view section, std::string_view key,
-                                  std::int32_t def) {
+std::int32_t TIniFile::ReadNumber(std::string_view section, std::string_view key, std::int32_t def) {
     return ReadNumberRule(ReadText(section, key, ""), def);
 }
 

@@ -16,9 +16,7 @@ std::string ForValue(std::string_view message, std::string_view name) {
 
 // The host error, when there is one, follows the accessor's own message, so
 // that a damaged store is named with its file and line.
-std::string WithDetail(std::string message, const host::HostError& e) {
-    return message + ": " + e.what();
-}
+std::string WithDetail(std::string message, const host::HostError& e) { return message + ": " + e.what(); }
 
 // The key path below HKEY_CURRENT_USER that the path bookkeeping names
 // ("\Font" after a relative open from the root is the key "Font").
@@ -151,8 +149,7 @@ TRegIniFile::TRegIniFile(std::string_view name) { OpenKeyPath(name, true); }
 // made there is no current key, and a section taken from the root instead
 // would read or write some other key of the same name: such calls act as on a
 // missing key.
-std::string TRegIniFile::ReadText(std::string_view section, std::string_view ident,
-                                  std::string_view def) {
+std::string TRegIniFile::ReadText(std::string_view section, std::string_view ident, std::string_view def) {
     if (!HasCurrentKey()) return std::string(def);
     const auto sub = OpenHostKey(Resolve(true, CurrentPath(), section).hostPath, false);
     if (!sub) return std::string(def);

@@ -52,14 +52,10 @@ public:
 
     using TRegistry::ReadText;
     using TRegistry::WriteText;
-    std::string ReadText(std::string_view section, std::string_view ident,
-                         std::string_view def) override;
-    void WriteText(std::string_view section, std::string_view ident,
-                   std::string_view text) override;
-    std::int32_t ReadNumber(std::string_view section, std::string_view ident,
-                            std::int32_t def) override;
-    void WriteNumber(std::string_view section, std::string_view ident,
-                     std::int32_t n) override;
+    std::string ReadText(std::string_view section, std::string_view ident, std::string_view def) override;
+    void WriteText(std::string_view section, std::string_view ident, std::string_view text) override;
+    std::int32_t ReadNumber(std::string_view section, std::string_view ident, std::int32_t def) override;
+    void WriteNumber(std::string_view section, std::string_view ident, std::int32_t n) override;
 };
 
 } // namespace settings

@@ -9,6 +9,9 @@
 
 #include <QCoreApplication>
 
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -16,10 +19,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -32,8 +32,8 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-constexpr int kFanOut = 5;       // sub-folders per folder
-constexpr int kDepth = 6;        // folder levels below the root
+constexpr int kFanOut = 5; // sub-folders per folder
+constexpr int kDepth = 6;  // folder levels below the root
 constexpr int kFilesPerDir = 10;
 constexpr int kContentFiles = 240;
 constexpr std::size_t kContentSize = 256 * 1024;
@@ -197,19 +197,22 @@ int main(int argc, char** argv) {
     fs::create_symlink(tree, prefix / "dosdevices" / "e:");
     fs::create_symlink(content, prefix / "dosdevices" / "f:");
     ::setenv("WINEPREFIX", prefix.c_str(), 1);
-    std::printf("layout: %ld entries (%d key files), %d content files of %zu KiB, in %.1f s under %s\n", entries,
-                keys, kContentFiles, kContentSize / 1024, Ms(Clock::now() - layStart) / 1000, base.c_str());
+    std::printf("layout: %ld entries (%d key files), %d content files of %zu KiB, in %.1f s under %s\n", entries, keys,
+                kContentFiles, kContentSize / 1024, Ms(Clock::now() - layStart) / 1000, base.c_str());
 
     search::TSearcDir sd;
     sd.SetDrives("E:");
     sd.SetMasks("tvdorvky.ini");
     sd.SetSubFolders(true);
-    RunSearch(sd);  // warm the cache for both sides
+    RunSearch(sd); // warm the cache for both sides
     const auto [walk, find] = BestOfBoth([&] { return RunSearch(sd); },
-                                         [&] { return RunPeer({"find", tree.string(), "-iname", "tvdorvky.ini"}); });
-    std::printf("walk:    Search %8.1f ms (%d found, %ld events)   find -iname %8.1f ms (%d found)   ratio %.2f   "
-                "largest gap between pumps %.1f ms\n",
-                walk.ms, walk.found, walk.events, find.ms, find.lines, walk.ms / find.ms, walk.maxGapMs);
+                                         [&] {
+                                             return RunPeer({"find", tree.string(), "-iname", "tvdorvky.ini"});
+                                         });
+    std::printf(
+        "walk:    Search %8.1f ms (%d found, %ld events)   find -iname %8.1f ms (%d found)   ratio %.2f   "
+        "largest gap between pumps %.1f ms\n",
+        walk.ms, walk.found, walk.events, find.ms, find.lines, walk.ms / find.ms, walk.maxGapMs);
 
     sd.SetDrives("F:");
     sd.SetMasks("*.*");
@@ -217,7 +220,9 @@ int main(int argc, char** argv) {
     sd.SetCheckContents(true);
     RunSearch(sd);
     const auto [check, grep] = BestOfBoth([&] { return RunSearch(sd); },
-                                          [&] { return RunPeer({"grep", "-rlF", kNeedle, content.string()}); });
+                                          [&] {
+                                              return RunPeer({"grep", "-rlF", kNeedle, content.string()});
+                                          });
     std::printf("content: Search %8.1f ms (%d found)   grep -rlF %8.1f ms (%d found)   ratio %.2f   (%.0f MiB)\n",
                 check.ms, check.found, grep.ms, grep.lines, check.ms / grep.ms,
                 static_cast<double>(kContentFiles) * kContentSize / (1024.0 * 1024.0));

@@ -113,8 +113,7 @@ public:
         if (pid_ <= 0) return;
         ::kill(pid_, SIGKILL);
         int status = 0;
-        while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-        }
+        while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {}
         pid_ = -1;
     }
 
@@ -163,8 +162,7 @@ public:
     }
 
     void Drain() {
-        while (Reply<xcb_generic_event_t> e{xcb_poll_for_event(conn_.get())}) {
-        }
+        while (Reply<xcb_generic_event_t> e{xcb_poll_for_event(conn_.get())}) {}
     }
 
     // Waits for the first top-level window of the process to be mapped;
@@ -210,8 +208,8 @@ public:
         Fd readEnd(fds[0]), writeEnd(fds[1]);
         const std::string xvfb = FindOnPath("Xvfb");
         xvfb_ = std::make_unique<Child>(
-            std::vector<std::string>{xvfb, "-displayfd", std::to_string(writeEnd.Get()), "-screen", "0",
-                                     "1024x768x24", "-nolisten", "tcp", "-noreset"},
+            std::vector<std::string>{xvfb, "-displayfd", std::to_string(writeEnd.Get()), "-screen", "0", "1024x768x24",
+                                     "-nolisten", "tcp", "-noreset"},
             std::vector<std::string>{"PATH=/usr/bin:/bin"}, cwd, writeEnd.Get());
         writeEnd.Reset();
         std::string number;
@@ -220,8 +218,10 @@ public:
             pollfd p{readEnd.Get(), POLLIN, 0};
             ::poll(&p, 1, 100);
             char c = 0;
-            if ((p.revents & POLLIN) && ::read(readEnd.Get(), &c, 1) == 1) number += c;
-            else if (p.revents & POLLHUP) Fail("Xvfb ended before reporting its display");
+            if ((p.revents & POLLIN) && ::read(readEnd.Get(), &c, 1) == 1)
+                number += c;
+            else if (p.revents & POLLHUP)
+                Fail("Xvfb ended before reporting its display");
             if (Clock::now() > deadline) Fail("Xvfb did not start within 30 s");
         }
         number.pop_back();
@@ -251,8 +251,8 @@ private:
 struct World {
     explicit World(bool withList) {
         const fs::path& r = dir.Path();
-        for (const char* d : {"home", "config", "runtime", "work", "prefix/drive_c/windows/system32",
-                              "prefix/dosdevices"})
+        for (const char* d :
+             {"home", "config", "runtime", "work", "prefix/drive_c/windows/system32", "prefix/dosdevices"})
             fs::create_directories(r / d);
         fs::permissions(r / "runtime", fs::perms::owner_all, fs::perm_options::replace);
         fs::create_directory_symlink("../drive_c", r / "prefix/dosdevices/c:");
@@ -353,8 +353,8 @@ int main(int argc, char** argv) {
             }
         }
 
-        std::printf("Start-up until the main window is mapped (Xvfb %s, median of %d runs)\n",
-                    server.Name().c_str(), runs);
+        std::printf("Start-up until the main window is mapped (Xvfb %s, median of %d runs)\n", server.Name().c_str(),
+                    runs);
         std::printf("%-34s %10s %10s\n", "", "time ms", "RSS MiB");
         for (const Series& s : series) std::printf("%-34s %10.1f %10.1f\n", s.label, s.Time(), s.MiB());
         std::printf("%-34s %10.2f %10.2f   (goal: at most 1.30 and 1.50)\n", "ratio launcher / bare window",

@@ -8,6 +8,9 @@
 // growth from each size to the next (10 is linear, 100 quadratic). Each timed
 // read meets a changed file, so none is served from the last parse.
 
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -15,10 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 #include "host/Registry.h"
@@ -32,7 +32,8 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 // Best of five; prepare runs before each, untimed.
-double BestMs(const std::function<void()>& run, const std::function<void()>& prepare = [] {}) {
+double BestMs(
+    const std::function<void()>& run, const std::function<void()>& prepare = [] {}) {
     double best = 1e300;
     for (int i = 0; i < 5; ++i) {
         prepare();
@@ -147,14 +148,22 @@ int main() {
     bool flip = false;
     const auto fresh = [&] { Write(store, (flip = !flip) ? big + "\r\n" : big); };
     std::printf("10 MB store, open and read one value: %.1f ms\n",
-                BestMs([] { if (!host::RegKey::Open("ExecuteDorv", false)) std::exit(2); }, fresh));
+                BestMs(
+                    [] {
+                        if (!host::RegKey::Open("ExecuteDorv", false)) std::exit(2);
+                    },
+                    fresh));
     // What a start does: the key opened, four values looked for and read, the
     // font and placement sections read, twenty reads in all.
-    std::printf("10 MB store, twenty reads as a start makes them: %.1f ms\n", BestMs([] {
-                    for (int i = 0; i < 20; ++i) {
-                        auto key = host::RegKey::Open("ExecuteDorv", false);
-                        if (!key || !key->Query("W1")) std::exit(2);
-                    }
-                }, fresh));
+    std::printf("10 MB store, twenty reads as a start makes them: %.1f ms\n", BestMs(
+                                                                                  [] {
+                                                                                      for (int i = 0; i < 20; ++i) {
+                                                                                          auto key = host::RegKey::Open(
+                                                                                              "ExecuteDorv", false);
+                                                                                          if (!key || !key->Query("W1"))
+                                                                                              std::exit(2);
+                                                                                      }
+                                                                                  },
+                                                                                  fresh));
     fs::remove_all(root);
 }

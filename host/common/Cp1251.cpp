@@ -47,8 +47,7 @@ std::string Cp1251ToUtf8(std::string_view bytes) {
 
 void LowerCp1251InPlace(char* bytes, std::size_t length) {
     const auto& lower = cp1251::Get().lower;
-    for (std::size_t i = 0; i < length; ++i)
-        bytes[i] = static_cast<char>(lower[static_cast<unsigned char>(bytes[i])]);
+    for (std::size_t i = 0; i < length; ++i) bytes[i] = static_cast<char>(lower[static_cast<unsigned char>(bytes[i])]);
 }
 
 std::string UpperAnsi(std::string_view text) {

@@ -38,8 +38,7 @@ enum class EndKind { None, CrLf, Lf, Cr };
 // Walks the lines in one pass; CR LF, LF and a lone CR all end a line.
 class LineCursor {
 public:
-    explicit LineCursor(std::string_view file)
-        : file_(file), pos_(file.starts_with(kBom) ? kBom.size() : 0) {}
+    explicit LineCursor(std::string_view file) : file_(file), pos_(file.starts_with(kBom) ? kBom.size() : 0) {}
 
     bool Next(Line& line, EndKind& kind) {
         if (pos_ >= file_.size()) return false;
@@ -147,7 +146,7 @@ struct Scan {
     bool keyFound = false;
     Line keyLine;
     Parsed key;
-    Line anchor; // the section's last non-blank, non-comment line (or header)
+    Line anchor;               // the section's last non-blank, non-comment line (or header)
     bool lastLineOpen = false; // the file's last line has no line end
     std::size_t crlf = 0, lf = 0, cr = 0;
 };
@@ -157,8 +156,8 @@ struct Scan {
 // comment, otherwise an explicit "[]" further down is the first of that name.
 // With onKey, every key line of the section is handed to it and none is
 // looked for.
-Scan Find(std::string_view file, std::string_view section, std::string_view key, bool utf8,
-          bool wholeFile, const std::function<void(const Parsed&)>& onKey = {}) {
+Scan Find(std::string_view file, std::string_view section, std::string_view key, bool utf8, bool wholeFile,
+          const std::function<void(const Parsed&)>& onKey = {}) {
     Scan s;
     NameMatcher sectionMatch(section, utf8);
     NameMatcher keyMatch(key, utf8);
@@ -220,8 +219,7 @@ std::string_view Cut(std::string_view v, bool utf8) {
     if (!utf8) return v.substr(0, std::min(v.size(), kMaxValueChars));
     std::size_t chars = 0;
     for (std::size_t i = 0; i < v.size(); ++i) {
-        if ((static_cast<unsigned char>(v[i]) & 0xC0) != 0x80 && ++chars > kMaxValueChars)
-            return v.substr(0, i);
+        if ((static_cast<unsigned char>(v[i]) & 0xC0) != 0x80 && ++chars > kMaxValueChars) return v.substr(0, i);
     }
     return v;
 }
@@ -229,9 +227,7 @@ std::string_view Cut(std::string_view v, bool utf8) {
 std::string Encode(std::string_view text, bool utf8, const char* what) {
     if (utf8) return std::string(text);
     auto cp = Utf8ToCp1251(text);
-    if (!cp)
-        throw HostError(std::string("the ") + what +
-                        " holds a character that code page 1251 cannot hold");
+    if (!cp) throw HostError(std::string("the ") + what + " holds a character that code page 1251 cannot hold");
     return std::move(*cp);
 }
 
@@ -244,10 +240,8 @@ void CheckWritable(std::string_view section, std::string_view key, std::string_v
     };
     if (broken(section) || broken(key) || broken(text))
         throw HostError("an INI name or value cannot hold a line break or a NUL character");
-    if (key.find('=') != std::string_view::npos)
-        throw HostError("an INI key name cannot hold \"=\"");
-    if (key.starts_with(';'))
-        throw HostError("an INI key name cannot begin with \";\"");
+    if (key.find('=') != std::string_view::npos) throw HostError("an INI key name cannot hold \"=\"");
+    if (key.starts_with(';')) throw HostError("an INI key name cannot begin with \";\"");
 }
 
 // The written line must read back as this key, not as a section header.
@@ -258,8 +252,7 @@ void CheckKeyLine(std::string_view line) {
 
 } // namespace
 
-std::optional<std::string> Read(std::string_view file, std::string_view section,
-                                std::string_view key) {
+std::optional<std::string> Read(std::string_view file, std::string_view section, std::string_view key) {
     const bool utf8 = file.starts_with(kBom);
     section = Trim(section);
     key = Trim(key);
@@ -287,9 +280,8 @@ std::vector<std::string> Keys(std::string_view file, std::string_view section) {
         sectionName = std::move(*s);
     }
     std::vector<std::string> keys;
-    Find(file, sectionName, {}, utf8, false, [&](const Parsed& p) {
-        keys.push_back(utf8 ? std::string(p.name) : Cp1251ToUtf8(p.name));
-    });
+    Find(file, sectionName, {}, utf8, false,
+         [&](const Parsed& p) { keys.push_back(utf8 ? std::string(p.name) : Cp1251ToUtf8(p.name)); });
     return keys;
 }
 
@@ -313,8 +305,7 @@ std::vector<std::pair<std::string, std::string>> Entries(std::string_view file, 
     return entries;
 }
 
-std::optional<std::string> Write(const std::optional<std::string>& file,
-                                 std::string_view section, std::string_view key,
+std::optional<std::string> Write(const std::optional<std::string>& file, std::string_view section, std::string_view key,
                                  std::string_view text) {
     section = Trim(section);
     key = Trim(key);

@@ -13,8 +13,7 @@
 namespace host::ini {
 
 // The value of key in section, cut to 1023 characters; nothing when missing.
-std::optional<std::string> Read(std::string_view file, std::string_view section,
-                                std::string_view key);
+std::optional<std::string> Read(std::string_view file, std::string_view section, std::string_view key);
 
 // The names of the keys of section, in the file's order (a duplicate name
 // as often as it stands).
@@ -29,8 +28,7 @@ std::vector<std::pair<std::string, std::string>> Entries(std::string_view file, 
 // already there unchanged (the file is then not written at all). Throws
 // HostError when the text cannot be stored in the file's encoding.
 // An absent file is passed as nothing.
-std::optional<std::string> Write(const std::optional<std::string>& file,
-                                 std::string_view section, std::string_view key,
+std::optional<std::string> Write(const std::optional<std::string>& file, std::string_view section, std::string_view key,
                                  std::string_view text);
 
 } // namespace host::ini

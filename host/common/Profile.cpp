@@ -22,15 +22,13 @@ namespace {
 // regard to case); any name with a folder or drive part is used as it stands,
 // relative to the working directory when it has no drive.
 std::string Locate(std::string_view file) {
-    if (file.find_first_of("\\/:") == std::string_view::npos)
-        return WindowsDirectory() + "\\" + std::string(file);
+    if (file.find_first_of("\\/:") == std::string_view::npos) return WindowsDirectory() + "\\" + std::string(file);
     return std::string(file);
 }
 
 } // namespace
 
-std::optional<std::string> ProfileRead(std::string_view file, std::string_view section,
-                                       std::string_view key) {
+std::optional<std::string> ProfileRead(std::string_view file, std::string_view section, std::string_view key) {
     const auto bytes = ReadWholeFile(Locate(file));
     if (!bytes) return std::nullopt;
     return ini::Read(*bytes, section, key);
@@ -42,21 +40,18 @@ std::vector<std::string> ProfileKeys(std::string_view file, std::string_view sec
     return ini::Keys(*bytes, section);
 }
 
-std::vector<std::pair<std::string, std::string>> ProfileEntries(std::string_view file,
-                                                                std::string_view section) {
+std::vector<std::pair<std::string, std::string>> ProfileEntries(std::string_view file, std::string_view section) {
     const auto bytes = ReadWholeFile(Locate(file));
     if (!bytes) return {};
     return ini::Entries(*bytes, section);
 }
 
-void ProfileWrite(std::string_view file, std::string_view section, std::string_view key,
-                  std::string_view text) {
+void ProfileWrite(std::string_view file, std::string_view section, std::string_view key, std::string_view text) {
     const std::string path = Locate(file);
     const auto bytes = ReadWholeFile(path);
     // A file that is there but cannot be read must not be replaced by a new
     // one holding only the written value.
-    if (!bytes && (FileExists(path) || DirectoryExists(path)))
-        throw HostError("cannot read " + path);
+    if (!bytes && (FileExists(path) || DirectoryExists(path))) throw HostError("cannot read " + path);
     const auto out = ini::Write(bytes, section, key, text);
     if (!out) return;
     WriteFileAtomic(path, *out);

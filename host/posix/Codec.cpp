@@ -17,9 +17,7 @@ namespace {
 class Iconv final {
 public:
     Iconv(const char* to, const char* from) : cd_(::iconv_open(to, from)) {
-        if (cd_ == kBad)
-            throw HostError(std::string("no conversion from ") + from + " to " + to +
-                            " on this system");
+        if (cd_ == kBad) throw HostError(std::string("no conversion from ") + from + " to " + to + " on this system");
     }
     ~Iconv() { ::iconv_close(cd_); }
     Iconv(const Iconv&) = delete;
@@ -111,13 +109,9 @@ std::optional<wchar_t> DecodeByte(unsigned char byte) {
     return (*wide)[0];
 }
 
-wchar_t LowerChar(wchar_t c) {
-    return static_cast<wchar_t>(::towlower_l(static_cast<wint_t>(c), posix::CaseLocale()));
-}
+wchar_t LowerChar(wchar_t c) { return static_cast<wchar_t>(::towlower_l(static_cast<wint_t>(c), posix::CaseLocale())); }
 
-wchar_t UpperChar(wchar_t c) {
-    return static_cast<wchar_t>(::towupper_l(static_cast<wint_t>(c), posix::CaseLocale()));
-}
+wchar_t UpperChar(wchar_t c) { return static_cast<wchar_t>(::towupper_l(static_cast<wint_t>(c), posix::CaseLocale())); }
 
 std::optional<std::wstring> Utf8ToWide(std::string_view text) { return posix::Utf8ToWide(text); }
 std::string WideToUtf8(std::wstring_view text) { return posix::WideToUtf8(text); }

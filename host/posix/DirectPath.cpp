@@ -1,9 +1,9 @@
 #include "host/posix/DirectPath.h"
 
-#include <cctype>
-#include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
+#include <cctype>
+#include <cerrno>
 
 #include "base/AsciiCase.h"
 #include "host/Paths.h"

@@ -37,8 +37,7 @@ using TempName = TempPath<std::string, Unlink>;
 std::string TempPathFor(const fs::path& target) {
     thread_local std::mt19937_64 random{std::random_device{}()};
     char suffix[24];
-    std::snprintf(suffix, sizeof suffix, ".%012llx",
-                  static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
+    std::snprintf(suffix, sizeof suffix, ".%012llx", static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
     return (target.parent_path() / ("." + target.filename().string() + suffix + ".tmp")).string();
 }
 
@@ -64,8 +63,7 @@ bool IsTempNameOf(std::string_view name, std::string_view target) {
     if (name.size() != 1 + target.size() + 1 + 12 + 4 || name[0] != '.') return false;
     if (name.substr(1, target.size()) != target || name[1 + target.size()] != '.') return false;
     const std::string_view hex = name.substr(2 + target.size(), 12);
-    return name.ends_with(".tmp") &&
-           hex.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+    return name.ends_with(".tmp") && hex.find_first_not_of("0123456789abcdef") == std::string_view::npos;
 }
 
 // A temporary that a killed writer left beside target goes at the next write
@@ -178,7 +176,7 @@ int ReplaceFile(fs::path target, const std::function<int(int)>& fill, bool inPla
     RemoveStaleTemps(folder, target.filename().string());
     // A folder without write permission takes no new file, whoever runs us
     // (root included), as a read-only file takes no write.
-    if (struct stat dir {}; inPlace && ::stat(folder.c_str(), &dir) == 0 && (dir.st_mode & 0222) == 0) {
+    if (struct stat dir{}; inPlace && ::stat(folder.c_str(), &dir) == 0 && (dir.st_mode & 0222) == 0) {
         if (!hadOld) return EACCES;
         return OverwriteInPlace(target, fill);
     }
@@ -257,7 +255,8 @@ bool CopyFileReplace(std::string_view from, std::string_view to, std::string* wh
     struct stat old {};
     if (::stat(target.c_str(), &old) == 0 && old.st_dev == st.st_dev && old.st_ino == st.st_ino)
         return true; // already the same file
-    if (const int err = ReplaceFile(target, [&](int fd) { return CopyInto(source.Get(), fd); }, true))
+    if (const int err = ReplaceFile(
+            target, [&](int fd) { return CopyInto(source.Get(), fd); }, true))
         return fail(err == EFBIG ? "файл больше " + std::to_string(kCopyLimitBytes >> 20) + " МБ" : std::strerror(err));
     return true;
 }
@@ -300,14 +299,15 @@ std::optional<std::string> ReadWholeFile(std::string_view path) {
 
 int posix::ReplaceHostFile(const fs::path& target, std::string_view bytes) {
     // Never in place: readers of the key store take no lock.
-    return ReplaceFile(target, [&](int fd) { return WriteAll(fd, bytes); }, false);
+    return ReplaceFile(
+        target, [&](int fd) { return WriteAll(fd, bytes); }, false);
 }
 
 void WriteFileAtomic(std::string_view path, std::string_view bytes) {
     const fs::path host = ToHostPath(path);
-    if (const int err = ReplaceFile(host, [&](int fd) { return WriteAll(fd, bytes); }, true))
-        throw HostError("cannot write " + std::string(path) + " (" + host.string() +
-                        "): " + std::strerror(err));
+    if (const int err = ReplaceFile(
+            host, [&](int fd) { return WriteAll(fd, bytes); }, true))
+        throw HostError("cannot write " + std::string(path) + " (" + host.string() + "): " + std::strerror(err));
 }
 
 std::optional<FileId> FolderId(std::string_view path) {

@@ -7,11 +7,11 @@
 
 #include "host/Finder.h"
 
-#include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
 #include <vector>
 
 #include "base/AsciiCase.h"
@@ -70,7 +70,7 @@ std::u32string CodePoints(std::string_view text) {
             cp = (cp << 6) | (c & 0x3F);
         }
         if (!ok) {
-            out += static_cast<char32_t>(0xDC00 + b);  // a lone byte, kept distinct
+            out += static_cast<char32_t>(0xDC00 + b); // a lone byte, kept distinct
             ++i;
         } else {
             out += cp;
@@ -108,7 +108,7 @@ struct Finder::Impl {
     bool found = false;
     std::string name;
     unsigned char type = DT_UNKNOWN;
-    mutable int isDir = -1;  // -1 not yet known
+    mutable int isDir = -1; // -1 not yet known
 
     bool Directory() const {
         if (isDir < 0) {

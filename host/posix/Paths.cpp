@@ -163,8 +163,7 @@ fs::path WinePrefix() {
     std::vector<char> buffer(16384);
     passwd entry{};
     passwd* found = nullptr;
-    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
-        found->pw_dir)
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_dir)
         return fs::path(found->pw_dir) / ".wine";
     return fs::current_path() / ".wine";
 }
@@ -194,16 +193,14 @@ std::string ToWindowsPath(const fs::path& hostPath) {
     char bestLetter = 0;
     std::ptrdiff_t bestDepth = -1;
     fs::path bestTarget;
-    for (auto it = fs::directory_iterator(WinePrefix() / "dosdevices", ec);
-         !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    for (auto it = fs::directory_iterator(WinePrefix() / "dosdevices", ec); !ec && it != fs::directory_iterator();
+         it.increment(ec)) {
         const std::string name = it->path().filename().string();
-        if (name.size() != 2 || name[1] != ':' || !std::isalpha(static_cast<unsigned char>(name[0])))
-            continue;
+        if (name.size() != 2 || name[1] != ':' || !std::isalpha(static_cast<unsigned char>(name[0]))) continue;
         std::error_code linkEc;
         const fs::path target = fs::canonical(it->path(), linkEc);
         if (linkEc) continue;
-        if (std::mismatch(target.begin(), target.end(), canon.begin(), canon.end()).first != target.end())
-            continue;
+        if (std::mismatch(target.begin(), target.end(), canon.begin(), canon.end()).first != target.end()) continue;
         const auto depth = std::distance(target.begin(), target.end());
         const char letter = base::AsciiUpper(name[0]);
         if (depth > bestDepth || (depth == bestDepth && letter < bestLetter)) {

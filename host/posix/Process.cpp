@@ -114,13 +114,11 @@ bool StartProgram(std::string_view windowsPath) {
 
     status.CloseWrite();
     int waitStatus = 0;
-    while (::waitpid(child, &waitStatus, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(child, &waitStatus, 0) < 0 && errno == EINTR) {}
     // Nothing to read means exec succeeded (the pipe closed on exec).
     int err = 0;
     ssize_t n;
-    while ((n = ::read(status.Read(), &err, sizeof err)) < 0 && errno == EINTR) {
-    }
+    while ((n = ::read(status.Read(), &err, sizeof err)) < 0 && errno == EINTR) {}
     return n == 0;
 }
 

@@ -169,8 +169,7 @@ private:
         if (inner.starts_with('-')) Fail(i, "удаление ключа здесь не поддерживается");
         const std::size_t sep = inner.find('\\');
         const std::string_view root = inner.substr(0, sep);
-        if (!base::EqualsNoCase(root, kRoot))
-            Fail(i, "ключ вне HKEY_CURRENT_USER");
+        if (!base::EqualsNoCase(root, kRoot)) Fail(i, "ключ вне HKEY_CURRENT_USER");
         std::vector<std::string> parts;
         if (sep != std::string_view::npos && !SplitPath(inner.substr(sep + 1), parts))
             Fail(i, "пустое или недопустимое имя ключа");
@@ -255,8 +254,8 @@ private:
             data.push_back(0);
         } else if (StartsWithNoCase(rest, "dword:")) {
             const std::string_view digits = rest.substr(6);
-            if (digits.size() != 8 || !std::all_of(digits.begin(), digits.end(),
-                                                   [](char c) { return HexDigit(c) >= 0; }))
+            if (digits.size() != 8 ||
+                !std::all_of(digits.begin(), digits.end(), [](char c) { return HexDigit(c) >= 0; }))
                 Fail(i, "число dword должно иметь восемь шестнадцатеричных цифр");
             std::uint32_t n = 0;
             for (char c : digits) n = n * 16 + static_cast<std::uint32_t>(HexDigit(c));
@@ -267,8 +266,8 @@ private:
             data = HexList(i, rest.substr(4));
         } else if (StartsWithNoCase(rest, "hex(")) {
             const std::size_t close = rest.find(')');
-            if (close == std::string_view::npos || close < 5 || close > 12 ||
-                close + 1 >= rest.size() || rest[close + 1] != ':')
+            if (close == std::string_view::npos || close < 5 || close > 12 || close + 1 >= rest.size() ||
+                rest[close + 1] != ':')
                 Fail(i, "неизвестный тип значения");
             type = 0;
             for (char c : rest.substr(4, close - 4)) {
@@ -278,8 +277,8 @@ private:
             data = HexList(i, rest.substr(close + 2));
             if (regedit4_ && (type == regSz || type == regExpandSz || type == regMultiSz)) {
                 // The old export keeps such texts in the ANSI code page.
-                const std::string text = Cp1251ToUtf8(
-                    std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
+                const std::string text =
+                    Cp1251ToUtf8(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
                 data.clear();
                 if (!ToUtf16(text, data)) Fail(first, "неверный текст");
             }
@@ -393,8 +392,7 @@ const Value* Store::FindValue(const Key& key, std::string_view name) {
     return it == key.valueIndex.end() ? nullptr : &key.values[it->second];
 }
 
-void Store::SetValue(Key& key, std::string_view name, std::uint32_t type,
-                     std::vector<unsigned char> data) {
+void Store::SetValue(Key& key, std::string_view name, std::uint32_t type, std::vector<unsigned char> data) {
     std::string fold = FoldName(name);
     if (const auto it = key.valueIndex.find(fold); it != key.valueIndex.end()) {
         Value& value = key.values[it->second];
@@ -469,12 +467,10 @@ bool SameContent(const Store& a, const Store& b) {
     const auto sameValue = [](const Value& x, const Value& y) {
         return x.name == y.name && x.type == y.type && x.data == y.data;
     };
-    return std::equal(a.keys.begin(), a.keys.end(), b.keys.begin(), b.keys.end(),
-                      [&](const Key& x, const Key& y) {
-                          return x.path == y.path &&
-                                 std::equal(x.values.begin(), x.values.end(), y.values.begin(),
-                                            y.values.end(), sameValue);
-                      });
+    return std::equal(a.keys.begin(), a.keys.end(), b.keys.begin(), b.keys.end(), [&](const Key& x, const Key& y) {
+        return x.path == y.path &&
+               std::equal(x.values.begin(), x.values.end(), y.values.begin(), y.values.end(), sameValue);
+    });
 }
 
 bool ToUtf16(std::string_view text, std::vector<unsigned char>& out) {

@@ -59,8 +59,7 @@ public:
     static const Value* FindValue(const Key& key, std::string_view name);
     // Replaces the data (keeping the value's place and stored name) or adds
     // the value at the end.
-    static void SetValue(Key& key, std::string_view name, std::uint32_t type,
-                         std::vector<unsigned char> data);
+    static void SetValue(Key& key, std::string_view name, std::uint32_t type, std::vector<unsigned char> data);
 
 private:
     // Joined folded paths: of every key with a section, and of every prefix

@@ -37,8 +37,7 @@ fs::path StoreFile() {
     if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg && fs::path(xdg).is_absolute())
         return fs::path(xdg) / kFolder / kFileName;
     const char* home = std::getenv("HOME");
-    if (!home || !*home)
-        throw HostError("Не найдена папка настроек: не заданы XDG_CONFIG_HOME и HOME");
+    if (!home || !*home) throw HostError("Не найдена папка настроек: не заданы XDG_CONFIG_HOME и HOME");
     return fs::path(home) / ".config" / kFolder / kFileName;
 }
 
@@ -110,7 +109,7 @@ void NoteTrouble(std::string text) {
 // A name beside the store for its damaged copy, not yet taken.
 fs::path DamagedName(const fs::path& file) {
     const std::time_t now = std::time(nullptr);
-    std::tm utc {};
+    std::tm utc{};
     ::gmtime_r(&now, &utc);
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &utc);
@@ -134,7 +133,8 @@ regfile::Store ParseOrSetAside(const fs::path& file) {
             NoteTrouble("Файл настроек повреждён или не читается (" + std::string(e.what()) +
                         "). Он сохранён без изменений как " + aside.string() +
                         "; программа работает с настройками по умолчанию, а при закрытии "
-                        "запишет новый файл " + file.string() + ".");
+                        "запишет новый файл " +
+                        file.string() + ".");
             return {};
         }
         const int err = errno;
@@ -218,8 +218,7 @@ std::vector<std::string> CheckedPath(std::string_view path) {
 }
 
 void CheckValueName(std::string_view name) {
-    if (!regfile::IsStorableName(name))
-        throw HostError("Недопустимое имя значения «" + std::string(name) + "»");
+    if (!regfile::IsStorableName(name)) throw HostError("Недопустимое имя значения «" + std::string(name) + "»");
 }
 
 void SetRawValue(const std::vector<std::string>& parts, std::string_view name, std::uint32_t type,

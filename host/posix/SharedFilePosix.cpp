@@ -5,10 +5,10 @@
 
 #include "host/SharedFile.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
 
 #include "host/posix/DirectPath.h"
 #include "host/posix/UniqueFd.h"

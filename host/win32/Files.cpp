@@ -23,7 +23,9 @@ constexpr DWORD kNoAttributes = INVALID_FILE_ATTRIBUTES;
 
 std::wstring Wide(std::string_view path) { return win32::PathToWide(path); }
 
-DWORD AttributesOf(const std::wstring& path) { return path.empty() ? kNoAttributes : ::GetFileAttributesW(path.c_str()); }
+DWORD AttributesOf(const std::wstring& path) {
+    return path.empty() ? kNoAttributes : ::GetFileAttributesW(path.c_str());
+}
 
 void DeleteTemp(const std::wstring& path) {
     ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -100,8 +102,8 @@ DWORD WriteAll(HANDLE file, std::string_view bytes) {
 // not its folder): the existing target is cut and written again, then
 // flushed. Not atomic: a process killed meanwhile can leave it short.
 DWORD OverwriteInPlace(const std::wstring& target, std::string_view bytes) {
-    win32::Handle file(::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+    win32::Handle file(
+        ::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return ::GetLastError();
     if (const DWORD err = WriteAll(file.Get(), bytes)) return err;
     if (!::FlushFileBuffers(file.Get())) return ::GetLastError();
@@ -187,7 +189,7 @@ bool SetNormalAttributes(std::string_view path) {
     const DWORD attributes = AttributesOf(wide);
     if (attributes == kNoAttributes) return false;
     DWORD plain = attributes & ~DWORD{FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                                       FILE_ATTRIBUTE_DIRECTORY};
+                                      FILE_ATTRIBUTE_DIRECTORY};
     if (plain == 0) plain = FILE_ATTRIBUTE_NORMAL;
     return ::SetFileAttributesW(wide.c_str(), plain);
 }

@@ -48,8 +48,8 @@ std::optional<std::wstring> KeyPath(std::string_view path) {
 // Opens (or creates) a key; 0 or the registry's error.
 LSTATUS OpenKey(const std::wstring& path, bool create, Key& key) {
     if (create && !path.empty())
-        return ::RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                 KEY_ALL_ACCESS, nullptr, key.Out(), nullptr);
+        return ::RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                                 nullptr, key.Out(), nullptr);
     return ::RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_ALL_ACCESS, key.Out());
 }
 
@@ -104,8 +104,8 @@ const std::string& RegKey::Path() const { return impl_->path; }
 
 bool RegKey::HasValue(std::string_view name) const {
     const auto wide = ApiName(name);
-    return wide && ::RegQueryValueExW(impl_->key.Get(), wide->c_str(), nullptr, nullptr, nullptr, nullptr) ==
-                       ERROR_SUCCESS;
+    return wide &&
+           ::RegQueryValueExW(impl_->key.Get(), wide->c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
 std::optional<RegValue> RegKey::Query(std::string_view name) const {
@@ -146,7 +146,7 @@ void RegKey::SetString(std::string_view name, std::string_view text) {
         data.push_back(static_cast<unsigned char>(c & 0xFF));
         data.push_back(static_cast<unsigned char>((c >> 8) & 0xFF));
     }
-    data.push_back(0);  // the terminating zero character, stored with the text
+    data.push_back(0); // the terminating zero character, stored with the text
     data.push_back(0);
     SetValue(impl_->key.Get(), ValueName(name), REG_SZ, data.data(), data.size(), name);
 }

@@ -1,8 +1,8 @@
 #include "placement/FrameExtents.h"
 
+#include <xcb/xcb.h>
 #include <QGuiApplication>
 #include <QWindow>
-#include <xcb/xcb.h>
 
 #include <algorithm>
 #include <chrono>
@@ -27,21 +27,20 @@ template <typename T>
 using Reply = std::unique_ptr<T, FreeReply>;
 
 xcb_atom_t Atom(xcb_connection_t* c, std::string_view name) {
-    const Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
-        c, xcb_intern_atom(c, 1, static_cast<uint16_t>(name.size()), name.data()), nullptr));
+    const Reply<xcb_intern_atom_reply_t> reply(
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, static_cast<uint16_t>(name.size()), name.data()), nullptr));
     return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
 Reply<xcb_get_property_reply_t> Property(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property,
                                          uint32_t longs) {
-    return Reply<xcb_get_property_reply_t>(xcb_get_property_reply(
-        c, xcb_get_property(c, 0, window, property, XCB_ATOM_CARDINAL, 0, longs), nullptr));
+    return Reply<xcb_get_property_reply_t>(
+        xcb_get_property_reply(c, xcb_get_property(c, 0, window, property, XCB_ATOM_CARDINAL, 0, longs), nullptr));
 }
 
 std::optional<QMargins> Extents(xcb_connection_t* c, xcb_window_t window, xcb_atom_t frameExtents) {
     const auto reply = Property(c, window, frameExtents, 4);
-    if (!reply || reply->format != 32 || xcb_get_property_value_length(reply.get()) != 16)
-        return std::nullopt;
+    if (!reply || reply->format != 32 || xcb_get_property_value_length(reply.get()) != 16) return std::nullopt;
     uint32_t v[4];
     std::memcpy(v, xcb_get_property_value(reply.get()), sizeof v);
     // left, right, top, bottom
@@ -50,8 +49,8 @@ std::optional<QMargins> Extents(xcb_connection_t* c, xcb_window_t window, xcb_at
 
 bool Supports(xcb_connection_t* c, xcb_window_t root, xcb_atom_t what) {
     const xcb_atom_t supported = Atom(c, "_NET_SUPPORTED");
-    const Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
-        c, xcb_get_property(c, 0, root, supported, XCB_ATOM_ATOM, 0, 4096), nullptr));
+    const Reply<xcb_get_property_reply_t> reply(
+        xcb_get_property_reply(c, xcb_get_property(c, 0, root, supported, XCB_ATOM_ATOM, 0, 4096), nullptr));
     if (!reply || reply->format != 32) return false;
     const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply.get()));
     const int count = xcb_get_property_value_length(reply.get()) / 4;

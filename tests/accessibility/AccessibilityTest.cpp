@@ -31,8 +31,7 @@ protected:
     Accessibility() { QApplication::setQuitOnLastWindowClosed(false); }
 
     std::unique_ptr<app::TfExecute> MakeWindow() {
-        return std::make_unique<app::TfExecute>(
-            app::TfExecuteEnv{{}, "C:\\windows", "C:\\windows\\system32"});
+        return std::make_unique<app::TfExecute>(app::TfExecuteEnv{{}, "C:\\windows", "C:\\windows\\system32"});
     }
 
     // The name assistive technology reads for the widget.
@@ -90,8 +89,8 @@ TEST_F(Accessibility, TabWalksTheControlsInLayoutOrderAndLeavesTheGrid) {
 
     // Left column, then the launch buttons row by row, the initialise
     // button under them, and the folder line at the bottom, left to right.
-    const QList<QWidget*> expected = {bbDorv(*w), bbMaster(*w), bbAlternatives(*w), bbCar(*w),
-                                      sbInit(*w), PathTxt(*w), sb1(*w), sg1(*w)};
+    const QList<QWidget*> expected = {bbDorv(*w), bbMaster(*w), bbAlternatives(*w), bbCar(*w), sbInit(*w), PathTxt(*w),
+                                      sb1(*w),    sg1(*w)};
     QList<QWidget*> visited;
     for (qsizetype i = 0; i < expected.size(); ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);

@@ -8,8 +8,8 @@
 #include <sstream>
 #include <thread>
 
-#include "components/Text.h"
 #include "components/TZelGrid.h"
+#include "components/Text.h"
 #include "settings/TRegistry.h"
 
 namespace fs = std::filesystem;
@@ -71,7 +71,8 @@ void AppTest::InstallWine() {
                        "#!/bin/sh\n"
                        "line=\"$#\"\n"
                        "for a in \"$@\"; do line=\"$line|$a\"; done\n"
-                       "printf '%s\\n' \"$line\" >> '" + wineLog_.string() + "'\n");
+                       "printf '%s\\n' \"$line\" >> '" +
+                           wineLog_.string() + "'\n");
     fs::permissions(script, fs::perms::owner_all);
     qputenv("WINE", QByteArray::fromStdString(script.string()));
 }

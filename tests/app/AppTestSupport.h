@@ -41,8 +41,7 @@ public:
 
     void Message(QWidget*, app::MsgKind kind, const QString& title, const QString& text) override;
     std::optional<std::filesystem::path> ChooseFolder(QWidget*, const QString& title) override;
-    std::optional<std::filesystem::path> OpenFile(QWidget*, const QString& filter,
-                                                  const std::filesystem::path& startIn,
+    std::optional<std::filesystem::path> OpenFile(QWidget*, const QString& filter, const std::filesystem::path& startIn,
                                                   const QString& defaultSuffix) override;
     std::optional<QFont> ChooseFont(QWidget*, const QFont& preset) override;
     int ShowModal(QDialog& dialog) override;
@@ -54,8 +53,7 @@ protected:
     ~AppTest() override;
 
     // A main window over the sandbox; Wine's directories unless given.
-    std::unique_ptr<app::TfExecute> MakeWindow(QStringList arguments = {},
-                                               std::string windowsDir = "C:\\windows",
+    std::unique_ptr<app::TfExecute> MakeWindow(QStringList arguments = {}, std::string windowsDir = "C:\\windows",
                                                std::string systemDir = "C:\\windows\\system32");
 
     // Puts a stand-in wine in place ($WINE) that logs its argument count and

@@ -7,9 +7,9 @@
 #include <chrono>
 #include <thread>
 
+#include "components/TZelGrid.h"
 #include "components/Text.h"
 #include "search/TSearcDir.h"
-#include "components/TZelGrid.h"
 #include "tests/app/AppTestSupport.h"
 
 namespace fs = std::filesystem;
@@ -127,8 +127,9 @@ TEST_F(DataSetListTest, MissingCatalogueIniIsReportedAndTheListKept) {
     ASSERT_EQ(dialogs.messages.size(), 2u);
     EXPECT_EQ(dialogs.messages[0].kind, app::MsgKind::Error);
     EXPECT_EQ(dialogs.messages[0].title, u"Ошибка"_s);
-    EXPECT_EQ(dialogs.messages[0].text, u"Вероятно вы еще не установили \"DORV\".\r"
-                                        u" В WINDOWS-директории остутствует файл TVODRVW.INI."_s);
+    EXPECT_EQ(dialogs.messages[0].text,
+              u"Вероятно вы еще не установили \"DORV\".\r"
+              u" В WINDOWS-директории остутствует файл TVODRVW.INI."_s);
     EXPECT_EQ(dialogs.messages[1].text, u"Ok"_s);
     EXPECT_EQ(Cell(*w, 0, 0), "KEEP");
     EXPECT_TRUE(sg1(*w)->SelectedRows().isEmpty());

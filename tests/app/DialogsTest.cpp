@@ -1,8 +1,8 @@
 // The real dialogs behind the seam: what a person sees in a message box.
 
 #include <QAbstractButton>
-#include <QCursor>
 #include <QApplication>
+#include <QCursor>
 #include <QDialog>
 #include <QFileDialog>
 #include <QGroupBox>
@@ -12,8 +12,8 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
-#include <filesystem>
 #include <algorithm>
+#include <filesystem>
 #include <optional>
 #include <vector>
 
@@ -134,9 +134,8 @@ void ReadNextDialog(SeenDialog& seen, const QString& typeName = {}) {
 }
 
 bool HasLatinLetter(const QString& text) {
-    return std::any_of(text.begin(), text.end(), [](QChar c) {
-        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
-    });
+    return std::any_of(text.begin(), text.end(),
+                       [](QChar c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); });
 }
 
 TEST(RealDialogs, QtsOwnDialogsSpeakRussian) {

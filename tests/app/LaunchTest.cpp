@@ -11,9 +11,9 @@
 #include <thread>
 
 #include "app/TAboutBox.h"
-#include "components/Text.h"
-#include "components/TZelGrid.h"
 #include "app/WindowRules.h"
+#include "components/TZelGrid.h"
+#include "components/Text.h"
 #include "tests/app/AppTestSupport.h"
 
 namespace fs = std::filesystem;

@@ -1,15 +1,15 @@
 // The window when its files are damaged, locked or not files at all: nothing
 // the user kept is lost, and nothing fails without a word.
 
+#include <gmock/gmock.h>
 #include <QLineEdit>
 #include <QPushButton>
-#include <gmock/gmock.h>
 
 #include <sys/stat.h>
 
 #include "app/DataSetList.h"
-#include "components/Text.h"
 #include "components/TZelGrid.h"
+#include "components/Text.h"
 #include "host/Registry.h"
 #include "tests/app/AppTestSupport.h"
 
@@ -43,8 +43,9 @@ protected:
 
 TEST_F(ReliabilityTest, DamagedStoreKeepsTheListAndIsToldOnce) {
     WriteList();
-    const std::string damaged = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\ExecuteDorv]\r\n"
-                                "\"DorvDisk\"=\"EUROPE\"\r\nstray line\r\n";
+    const std::string damaged =
+        "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\ExecuteDorv]\r\n"
+        "\"DorvDisk\"=\"EUROPE\"\r\nstray line\r\n";
     testenv::WriteFile(Store(), damaged);
     {
         auto w = MakeWindow();
@@ -80,7 +81,8 @@ TEST_F(ReliabilityTest, StartThatStoppedBeforeTheListLeavesItsFilesUntouched) {
 TEST_F(ReliabilityTest, MarksFollowTheirDataSetsAfterADeletedRowAndARestart) {
     testenv::WriteFile(sandbox.MapDrive('E') / "GOOD" / "TVDORVKY.INI", "good");
     testenv::WriteFile(Work("column1.txt"), "OLD\r\nGOOD\r\nF:\r\n");
-    testenv::WriteFile(Work("column2.txt"), "E:\\OLD\\TVDORVKY.INI\r\nE:\\GOOD\\TVDORVKY.INI\r\nне найден файл TVDORVKY.INI\r\n");
+    testenv::WriteFile(Work("column2.txt"),
+                       "E:\\OLD\\TVDORVKY.INI\r\nE:\\GOOD\\TVDORVKY.INI\r\nне найден файл TVDORVKY.INI\r\n");
     testenv::WriteFile(Work("selected.txt"), ",2\r\n");
     {
         auto w = MakeWindow();
@@ -113,10 +115,10 @@ TEST_F(ReliabilityTest, ActivationWritesInPlaceOrSaysWhyNot) {
         bool keyFileThere;
         bool copied;
     };
-    for (const Case& c : {Case{"old key file writable", "E:\\EU\\TVDORVKY.INI", true, true},
-                          Case{"no key file to write", "E:\\EU\\TVDORVKY.INI", false, false},
-                          Case{"a pipe", "F:\\pipe.ini", true, false},
-                          Case{"an endless device", "F:\\zero.ini", true, false}}) {
+    for (const Case& c :
+         {Case{"old key file writable", "E:\\EU\\TVDORVKY.INI", true, true},
+          Case{"no key file to write", "E:\\EU\\TVDORVKY.INI", false, false},
+          Case{"a pipe", "F:\\pipe.ini", true, false}, Case{"an endless device", "F:\\zero.ini", true, false}}) {
         SCOPED_TRACE(c.what);
         fs::permissions(sandbox.WindowsDir(), fs::perms::owner_all);
         fs::remove(ActiveKeyFile());

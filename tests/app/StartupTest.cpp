@@ -9,8 +9,8 @@
 
 #include "app/ErrorReport.h"
 #include "app/TAboutBox.h"
-#include "components/Text.h"
 #include "components/TZelGrid.h"
+#include "components/Text.h"
 #include "host/Registry.h"
 #include "settings/TRegistry.h"
 #include "tests/app/AppTestSupport.h"
@@ -57,8 +57,8 @@ TEST_F(StartupTest, ControlsSitWhereTheRescalerExpectsThem) {
     EXPECT_EQ(sg1(*w)->ColCount(), 2);
     EXPECT_EQ(sg1(*w)->SelRowsColor(), components::clRed);
     EXPECT_EQ(sg1(*w)->PopupMenu(), PopupMenu1(*w));
-    for (const char* name : {"bbDorv", "bbMaster", "bbAlternatives", "bbCar", "sbInit", "sb1", "Image1",
-                             "Panel1", "PathTxt", "sg1", "PopupMenu1"})
+    for (const char* name : {"bbDorv", "bbMaster", "bbAlternatives", "bbCar", "sbInit", "sb1", "Image1", "Panel1",
+                             "PathTxt", "sg1", "PopupMenu1"})
         EXPECT_TRUE(w->findChild<QObject*>(QString::fromLatin1(name))) << name;
 }
 

@@ -11,12 +11,10 @@ TEST(WindowRules, GridLayoutFollowsTheFormula) {
         int w, h, rows, col0, col1, rowHeight;
     };
     for (const Case& c : {
-             Case{161, 257, 8, 40, 115, 30}, // the design size: 38 raised to 40
-             Case{120, 257, 8, 40, 74, 30},
-             Case{161, 257, 4, 40, 115, 61}, // round(2.5) = 2
-             Case{400, 257, 8, 98, 296, 30},
-             Case{161, 257, 20, 40, 115, 11}, // round(0.5) = 0
-             Case{161, 257, 0, 40, 115, 246}, // no rows counts as one
+             Case{161, 257, 8, 40, 115, 30},                                  // the design size: 38 raised to 40
+             Case{120, 257, 8, 40, 74, 30}, Case{161, 257, 4, 40, 115, 61},   // round(2.5) = 2
+             Case{400, 257, 8, 98, 296, 30}, Case{161, 257, 20, 40, 115, 11}, // round(0.5) = 0
+             Case{161, 257, 0, 40, 115, 246},                                 // no rows counts as one
          }) {
         const app::GridLayout g = app::ComputeGridLayout(c.w, c.h, c.rows);
         EXPECT_EQ(g.col0, c.col0) << c.w << "x" << c.h << "/" << c.rows;
@@ -29,11 +27,11 @@ TEST(WindowRules, PathsAndNames) {
     EXPECT_EQ(app::JoinPath("C:\\WINDOWS", "tvdorvw.ini"), "C:\\WINDOWS\\tvdorvw.ini");
     EXPECT_EQ(app::JoinPath("C:\\WINDOWS\\", "tvdorvw.ini"), "C:\\WINDOWS\\tvdorvw.ini");
     EXPECT_EQ(app::JoinPath("", "x"), "\\x");
-    for (const auto& [path, name] : std::initializer_list<std::pair<const char*, const char*>>{
-             {"E:\\EUROPE\\TVDORVKY.INI", "EUROPE"},
-             {"E:\\DORV\\ЕВРОПА\\TVDORVKY.INI", "ЕВРОПА"},
-             {"E:\\TVDORVKY.INI", "E:"},
-             {"TVDORVKY.INI", ""}})
+    for (const auto& [path, name] :
+         std::initializer_list<std::pair<const char*, const char*>>{{"E:\\EUROPE\\TVDORVKY.INI", "EUROPE"},
+                                                                    {"E:\\DORV\\ЕВРОПА\\TVDORVKY.INI", "ЕВРОПА"},
+                                                                    {"E:\\TVDORVKY.INI", "E:"},
+                                                                    {"TVDORVKY.INI", ""}})
         EXPECT_EQ(app::DataSetName(path), name) << path;
 }
 

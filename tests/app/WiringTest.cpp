@@ -89,10 +89,9 @@ TEST_F(WiringTest, WindowReopensWhereItWasClosedWithTheSameControlFocused) {
         closedAt = w->frameGeometry();
         EXPECT_TRUE(w->close());
     }
-    EXPECT_EQ(PlacementValue("NormPos"),
-              std::to_string(closedAt.left()) + "," + std::to_string(closedAt.top()) + "," +
-                  std::to_string(closedAt.left() + closedAt.width()) + "," +
-                  std::to_string(closedAt.top() + closedAt.height()));
+    EXPECT_EQ(PlacementValue("NormPos"), std::to_string(closedAt.left()) + "," + std::to_string(closedAt.top()) + "," +
+                                             std::to_string(closedAt.left() + closedAt.width()) + "," +
+                                             std::to_string(closedAt.top() + closedAt.height()));
     EXPECT_EQ(PlacementValue("ShowCmd"), "1");
     EXPECT_EQ(PlacementValue("ActiveControl"), "bbCar");
 

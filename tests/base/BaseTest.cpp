@@ -9,11 +9,11 @@
 namespace {
 
 TEST(BaseTest, RoundingTakesHalvesToTheEvenNeighbour) {
-    const std::pair<double, double> cases[] = {{0.5, 0}, {1.5, 2}, {2.5, 2}, {-0.5, 0}, {-1.5, -2},
+    const std::pair<double, double> cases[] = {{0.5, 0},    {1.5, 2},    {2.5, 2},   {-0.5, 0}, {-1.5, -2},
                                                {2.4999, 2}, {2.5001, 3}, {-2.6, -3}, {7, 7}};
     for (auto [x, want] : cases) EXPECT_EQ(base::RoundHalfEven(x), want) << x;
-    const std::pair<int, int> halves[] = {{1, 0}, {3, 2}, {5, 2}, {7, 4}, {-1, 0}, {-3, -2}, {-5, -2},
-                                          {8, 4}, {0, 0}, {21, 10}, {23, 12}, {65, 32}};
+    const std::pair<int, int> halves[] = {{1, 0},   {3, 2}, {5, 2}, {7, 4},   {-1, 0},  {-3, -2},
+                                          {-5, -2}, {8, 4}, {0, 0}, {21, 10}, {23, 12}, {65, 32}};
     for (auto [v, want] : halves) EXPECT_EQ(base::HalfToEven(v), want) << v;
 }
 

@@ -2,8 +2,8 @@
    reads what the real one reads through the profile functions (the serial of
    the key file in the Windows directory, MultiScreen of the catalogue INI)
    and writes it to C:\catalogue-saw.txt. */
-#include <windows.h>
 #include <stdio.h>
+#include <windows.h>
 
 int main(void) {
     char serial[64] = "", multi[16] = "";

@@ -24,10 +24,8 @@ void Fail(const char* what) {
 // pair of quotes around them, within the read limit.
 bool ReadsBackVerbatim(std::string_view t) {
     if (t.size() > 1023) return false;
-    if (!t.empty() && (t.front() == ' ' || t.front() == '\t' || t.back() == ' ' || t.back() == '\t'))
-        return false;
-    if (t.size() >= 2 && (t.front() == '"' || t.front() == '\'') && t.back() == t.front())
-        return false;
+    if (!t.empty() && (t.front() == ' ' || t.front() == '\t' || t.back() == ' ' || t.back() == '\t')) return false;
+    if (t.size() >= 2 && (t.front() == '"' || t.front() == '\'') && t.back() == t.front()) return false;
     return true;
 }
 
@@ -47,8 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string section(Take(rest, data[0] & 0x0F));
     const std::string key(Take(rest, data[1] & 0x0F));
     const std::string text(Take(rest, data[2] | ((data[3] & 0x07) << 8)));
-    const std::optional<std::string> file =
-        absent ? std::nullopt : std::optional<std::string>(rest);
+    const std::optional<std::string> file = absent ? std::nullopt : std::optional<std::string>(rest);
 
     if (file) (void)host::ini::Read(*file, section, key);
 
@@ -69,11 +66,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::size_t limit = std::min(before.size(), after.size());
         while (prefix < limit && before[prefix] == after[prefix]) ++prefix;
         std::size_t suffix = 0;
-        while (suffix < limit - prefix &&
-               before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix])
+        while (suffix < limit - prefix && before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix])
             ++suffix;
-        const std::string_view removed =
-            std::string_view(before).substr(prefix, before.size() - prefix - suffix);
+        const std::string_view removed = std::string_view(before).substr(prefix, before.size() - prefix - suffix);
         if (removed.find_first_of("\r\n") != std::string_view::npos)
             Fail("a write changed bytes outside the written line");
     }

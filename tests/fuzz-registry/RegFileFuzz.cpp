@@ -20,8 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         "REGEDIT4\n[HKEY_CURRENT_USER\\Key]\n",
         "Windows Registry Editor Version 5.00\r\n\r\n",
     };
-    const std::string bytes = kPrefixes[data[0] % 4] +
-                              std::string(reinterpret_cast<const char*>(data) + 1, size - 1);
+    const std::string bytes = kPrefixes[data[0] % 4] + std::string(reinterpret_cast<const char*>(data) + 1, size - 1);
     Store store;
     try {
         store = Parse(bytes, "fuzz.reg");

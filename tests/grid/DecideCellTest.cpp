@@ -29,7 +29,7 @@ TZelGrid::Props Unnumbered() {
 } // namespace
 
 TEST(DecideCell, NumbersColumnZeroFromRowAuto) {
-    const TZelGrid::Props fresh;  // a new grid numbers from its first row
+    const TZelGrid::Props fresh; // a new grid numbers from its first row
     EXPECT_EQ(Decide(0, 0, fresh).text, u"1");
     EXPECT_EQ(Decide(0, 1, fresh).text, u"2");
     EXPECT_EQ(Decide(0, 2, fresh, QString()).text, u"3");
@@ -57,13 +57,13 @@ TEST(DecideCell, TitlesFillRowZeroWhereTheyHaveText) {
     EXPECT_EQ(Decide(0, 0, p).text, u"Name");
     EXPECT_EQ(Decide(1, 0, p).text, u"own");
     EXPECT_EQ(Decide(2, 0, p).text, u"Path");
-    EXPECT_EQ(Decide(3, 0, p).text, u"own");  // shorter list: untitled
-    EXPECT_EQ(Decide(2, 1, p).text, u"own");  // titles only in row 0
+    EXPECT_EQ(Decide(3, 0, p).text, u"own"); // shorter list: untitled
+    EXPECT_EQ(Decide(2, 1, p).text, u"own"); // titles only in row 0
     EXPECT_FALSE(Decide(0, 0, p).bold);
 
     p.titlesBold = true;
-    EXPECT_TRUE(Decide(0, 0, p).bold);        // from the title
-    EXPECT_TRUE(Decide(1, 0, p).bold);        // from the cell
+    EXPECT_TRUE(Decide(0, 0, p).bold); // from the title
+    EXPECT_TRUE(Decide(1, 0, p).bold); // from the cell
     EXPECT_FALSE(Decide(1, 0, p, QString()).bold);
     EXPECT_TRUE(Decide(1, 0, p, QString()).text.isEmpty());
     EXPECT_FALSE(Decide(0, 1, p).bold);
@@ -71,10 +71,10 @@ TEST(DecideCell, TitlesFillRowZeroWhereTheyHaveText) {
 
 TEST(DecideCell, AlignmentFollowsWholeLinesWithoutCase) {
     TZelGrid::Props p = Unnumbered();
-    const int text = 3 * 7;  // "own"
+    const int text = 3 * 7; // "own"
     p.colAlignment = {QStringLiteral("1,Right"), QStringLiteral("1,Center")};
-    EXPECT_EQ(Decide(1, 0, p).x, 32 - 10);     // centre wins over right
-    EXPECT_EQ(Decide(0, 0, p).x, 2);           // other columns stay left
+    EXPECT_EQ(Decide(1, 0, p).x, 32 - 10); // centre wins over right
+    EXPECT_EQ(Decide(0, 0, p).x, 2);       // other columns stay left
 
     p.colAlignment = {QStringLiteral("1,right")};
     EXPECT_EQ(Decide(1, 0, p).x, 64 - text - 2);
@@ -147,9 +147,10 @@ TEST(DecideCell, MarkColoursTakePrecedenceRowColumnPairCell) {
     EXPECT_EQ(colour(1, 2), -1);
 
     p.selectedRows = {QStringLiteral("1,3"), QStringLiteral(",3"), QStringLiteral("1,")};
-    EXPECT_EQ(colour(1, 3), 4);  // the cell mark beats the pair
+    EXPECT_EQ(colour(1, 3), 4); // the cell mark beats the pair
 
-    p.selectedRows = {QStringLiteral("13"), QString(), QStringLiteral(","), QStringLiteral(" ,3"),
+    p.selectedRows = {QStringLiteral("13"),  QString(),
+                      QStringLiteral(","),   QStringLiteral(" ,3"),
                       QStringLiteral(",3 "), QStringLiteral(",03")};
     for (int c = 0; c < 4; ++c)
         for (int r = 0; r < 15; ++r) EXPECT_EQ(colour(c, r), -1) << c << "," << r;
@@ -169,7 +170,7 @@ TEST(DecideCell, DrawsAtMost255Characters) {
     EXPECT_TRUE(look.text.endsWith(u"ab"));
 
     // A character outside the basic plane is kept whole or left out.
-    const QString clef = QString::fromUtf8("\xF0\x9D\x84\x9E");  // two UTF-16 units
+    const QString clef = QString::fromUtf8("\xF0\x9D\x84\x9E"); // two UTF-16 units
     const QString pairs = QString(254, QLatin1Char('a')) + clef + clef;
     EXPECT_EQ(Decide(1, 1, p, pairs).text, QString(254, QLatin1Char('a')) + clef);
     EXPECT_EQ(Decide(1, 1, p, QStringLiteral("short")).text, u"short");

@@ -36,9 +36,7 @@ QLineEdit* OpenEditor(TZelGrid& grid) {
     return nullptr;
 }
 
-QPoint CellCentre(TZelGrid& grid, int col, int row) {
-    return grid.visualItemRect(grid.item(row, col)).center();
-}
+QPoint CellCentre(TZelGrid& grid, int col, int row) { return grid.visualItemRect(grid.item(row, col)).center(); }
 
 } // namespace
 
@@ -53,8 +51,8 @@ TEST(ZelGrid, StartsAsTheClassicDefaults) {
     EXPECT_FALSE(grid.TitlesBold());
     EXPECT_EQ(grid.RowAuto(), 0);
     EXPECT_EQ(grid.SelectedCol(), 0);
-    for (auto c : {grid.SelectionColor(), grid.SelRowsColor(), grid.SelColsColor(), grid.SelCellsColor(),
-                   grid.SelPairsColor()})
+    for (auto c :
+         {grid.SelectionColor(), grid.SelRowsColor(), grid.SelColsColor(), grid.SelCellsColor(), grid.SelPairsColor()})
         EXPECT_EQ(c, 0);
     EXPECT_EQ(grid.Col(), 0);
     EXPECT_EQ(grid.Row(), 0);
@@ -119,19 +117,17 @@ TEST(ZelGrid, PaintsMarkedRowInItsColour) {
             grid.SetColWidths(c, 80);
             grid.SetRowHeights(r, 30);
         }
-    grid.SetRow(2);  // keep the highlighted current cell away from rows 0 and 1
+    grid.SetRow(2); // keep the highlighted current cell away from rows 0 and 1
     grid.resize(200, 150);
     grid.show();
     QApplication::processEvents();
 
     const QImage img = grid.grab().toImage();
     const QPoint origin = grid.viewport()->mapTo(&grid, QPoint(0, 0));
-    auto rowArea = [&](int r) {
-        return QRect(origin.x(), origin.y() + grid.rowViewportPosition(r), 161, 30);
-    };
+    auto rowArea = [&](int r) { return QRect(origin.x(), origin.y() + grid.rowViewportPosition(r), 161, 30); };
     EXPECT_GT(RedPixels(img, rowArea(1)), 20);
     EXPECT_EQ(RedPixels(img, rowArea(0)), 0);
-    EXPECT_EQ(RedPixels(img, rowArea(2)), 0);  // the next cell is back in the font colour
+    EXPECT_EQ(RedPixels(img, rowArea(2)), 0); // the next cell is back in the font colour
 
     // Dark text pixels in row 0 show something was drawn there at all.
     int dark = 0;
@@ -162,7 +158,7 @@ TEST(ZelGrid, ProgramAndKeyboardMovesRaiseClick) {
 
     EXPECT_TRUE(grid.SetRow(2));
     EXPECT_EQ(clicks.count(), 1);
-    EXPECT_TRUE(grid.SetRow(2));  // no change, no event
+    EXPECT_TRUE(grid.SetRow(2)); // no change, no event
     EXPECT_EQ(clicks.count(), 1);
     EXPECT_TRUE(grid.SetCol(1));
     EXPECT_EQ(clicks.count(), 2);
@@ -201,7 +197,7 @@ TEST(ZelGrid, MouseClickAndDoubleClick) {
     QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, CellCentre(grid, 1, 2));
     EXPECT_EQ(grid.Row(), 2);
     EXPECT_EQ(grid.Col(), 1);
-    EXPECT_EQ(clicks.count(), 1);  // once per click, not again for the move
+    EXPECT_EQ(clicks.count(), 1); // once per click, not again for the move
 
     // A click on the current cell raises it too.
     QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, CellCentre(grid, 1, 2));
@@ -232,9 +228,9 @@ TEST(ZelGrid, EditingChangesTheCellText) {
     auto* editor = OpenEditor(grid);
     ASSERT_NE(editor, nullptr);
     EXPECT_EQ(editor->text(), u"old");
-    editor->setText(QStringLiteral("новый"));  // keyClicks types ASCII only
+    editor->setText(QStringLiteral("новый")); // keyClicks types ASCII only
     QTest::keyClick(editor, Qt::Key_Return);
-    QApplication::processEvents();  // the editor commits through a queued call
+    QApplication::processEvents(); // the editor commits through a queued call
     EXPECT_EQ(grid.Cells(1, 1), u"новый");
 
     // Typing into an empty cell starts the editor with that character.
@@ -243,7 +239,7 @@ TEST(ZelGrid, EditingChangesTheCellText) {
     editor = OpenEditor(grid);
     ASSERT_NE(editor, nullptr);
     QTest::keyClick(editor, Qt::Key_Return);
-    QApplication::processEvents();  // the editor commits through a queued call
+    QApplication::processEvents(); // the editor commits through a queued call
     EXPECT_EQ(grid.Cells(1, 2).toLower(), u"z");
 
     // Enter opens the editor too; Escape leaves the text as it was.

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <signal.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -9,9 +9,9 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <optional>
-#include <filesystem>
 #include <set>
 #include <string>
 #include <thread>
@@ -85,7 +85,8 @@ TEST_P(KilledWriter, LeavesTheOldOrTheNewFileAndTheNextWriteCleansUp) {
             for (int i = round + 1;; ++i) write(i);
         }
         // Kill moments spread over a few writes' time, each round another.
-        std::this_thread::sleep_for(std::chrono::microseconds((round % 24) * (what == Killed::KeyFileCopy ? 4000 : 750)));
+        std::this_thread::sleep_for(
+            std::chrono::microseconds((round % 24) * (what == Killed::KeyFileCopy ? 4000 : 750)));
         ::kill(child, SIGKILL);
         int status = 0;
         ASSERT_EQ(::waitpid(child, &status, 0), child);
@@ -105,8 +106,7 @@ TEST_P(KilledWriter, LeavesTheOldOrTheNewFileAndTheNextWriteCleansUp) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Writes, KilledWriter,
-                         testing::Values(Killed::ListFile, Killed::KeyFileCopy, Killed::KeyStore),
+INSTANTIATE_TEST_SUITE_P(Writes, KilledWriter, testing::Values(Killed::ListFile, Killed::KeyFileCopy, Killed::KeyStore),
                          [](const testing::TestParamInfo<Killed>& param) {
                              switch (param.param) {
                              case Killed::ListFile: return std::string("ListFile");
@@ -154,8 +154,8 @@ TEST(AtomicWrite, LockedFolderIsWrittenInPlaceOrRefused) {
 TEST(AtomicWrite, ReplacedFileKeepsItsPermissionsAndLinks) {
     testenv::Sandbox box;
     testenv::WriteFile(box.WorkDir() / "private.ini", "old");
-    fs::permissions(box.WorkDir() / "private.ini", fs::perms::owner_read | fs::perms::owner_write |
-                                                       fs::perms::group_read);
+    fs::permissions(box.WorkDir() / "private.ini",
+                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     host::WriteFileAtomic("private.ini", "new");
     EXPECT_EQ(testenv::ReadFile(box.WorkDir() / "private.ini"), "new");
     EXPECT_EQ(fs::status(box.WorkDir() / "private.ini").permissions(),

@@ -25,19 +25,17 @@ TEST(Codec, EveryByteOfTheCodePageRoundTrips) {
         }
         EXPECT_EQ(host::Utf8ToCp1251(text), byte) << "byte " << b;
     }
-    EXPECT_EQ(host::Cp1251ToUtf8("\xC0\xFF\xA8\xB8\xB9\x88 \xCA\xE0\xF2\xE0\xEB\xEE\xE3"),
-              "АяЁё№€ Каталог");
+    EXPECT_EQ(host::Cp1251ToUtf8("\xC0\xFF\xA8\xB8\xB9\x88 \xCA\xE0\xF2\xE0\xEB\xEE\xE3"), "АяЁё№€ Каталог");
     EXPECT_EQ(host::Cp1251ToUtf8(std::string("a\0b", 3)), std::string("a\0b", 3));
-    EXPECT_EQ(host::Utf8ToCp1251("Ґ ґ Ї ї Є є І і Ў ў"),
-              "\xA5 \xB4 \xAF \xBF \xAA \xBA \xB2 \xB3 \xA1 \xA2");
+    EXPECT_EQ(host::Utf8ToCp1251("Ґ ґ Ї ї Є є І і Ў ў"), "\xA5 \xB4 \xAF \xBF \xAA \xBA \xB2 \xB3 \xA1 \xA2");
 }
 
 TEST(Codec, TextTheCodePageCannotHoldGivesNothing) {
     EXPECT_FALSE(host::Utf8ToCp1251("日本"));
-    EXPECT_FALSE(host::Utf8ToCp1251("Каталог ω"));      // one foreign letter spoils the whole
-    EXPECT_FALSE(host::Utf8ToCp1251("\xFF\xFE"));        // not UTF-8
-    EXPECT_FALSE(host::Utf8ToCp1251("\xD0"));            // cut in the middle of a character
-    EXPECT_FALSE(host::Utf8ToCp1251("\xC0\x80"));        // overlong NUL
+    EXPECT_FALSE(host::Utf8ToCp1251("Каталог ω")); // one foreign letter spoils the whole
+    EXPECT_FALSE(host::Utf8ToCp1251("\xFF\xFE"));  // not UTF-8
+    EXPECT_FALSE(host::Utf8ToCp1251("\xD0"));      // cut in the middle of a character
+    EXPECT_FALSE(host::Utf8ToCp1251("\xC0\x80"));  // overlong NUL
     EXPECT_EQ(host::Utf8ToCp1251(""), "");
 }
 

@@ -118,8 +118,8 @@ TEST(Paths, HostPathsBecomeWindowsPathsThroughTheClosestDrive) {
     box.MapDrive('F', e / "Europe");
     EXPECT_EQ(host::ToWindowsPath(e / "Europe" / "Disk 1"), "F:\\Disk 1");
     // Round trip.
-    EXPECT_TRUE(fs::equivalent(host::ToHostPath(host::ToWindowsPath(e / "Europe" / "Disk 1")),
-                               e / "Europe" / "Disk 1"));
+    EXPECT_TRUE(
+        fs::equivalent(host::ToHostPath(host::ToWindowsPath(e / "Europe" / "Disk 1")), e / "Europe" / "Disk 1"));
 
     // Outside every drive: Z: and the path itself.
     EXPECT_EQ(host::ToWindowsPath("/no-such-dorv-root/a b/c.exe"), "Z:\\no-such-dorv-root\\a b\\c.exe");

@@ -23,12 +23,16 @@ class ScopedEnv final {
 public:
     ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
         if (const char* old = std::getenv(name)) old_ = old;
-        if (value) ::setenv(name, value->c_str(), 1);
-        else ::unsetenv(name);
+        if (value)
+            ::setenv(name, value->c_str(), 1);
+        else
+            ::unsetenv(name);
     }
     ~ScopedEnv() {
-        if (old_) ::setenv(name_, old_->c_str(), 1);
-        else ::unsetenv(name_);
+        if (old_)
+            ::setenv(name_, old_->c_str(), 1);
+        else
+            ::unsetenv(name_);
     }
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
@@ -44,24 +48,23 @@ private:
 fs::path MakeStandIn(const fs::path& script, const fs::path& record) {
     testenv::WriteFile(script,
                        "#!/bin/sh\n"
-                       "out='" + record.string() + "'\n"
-                       "cut -d' ' -f6 /proc/$$/stat > \"$out.session\"\n"
-                       "{ echo \"$#\"; for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done;\n"
-                       "  readlink /proc/$$/fd/0; } > \"$out.part\"\n"
-                       "mv \"$out.part\" \"$out\"\n");
+                       "out='" +
+                           record.string() +
+                           "'\n"
+                           "cut -d' ' -f6 /proc/$$/stat > \"$out.session\"\n"
+                           "{ echo \"$#\"; for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done;\n"
+                           "  readlink /proc/$$/fd/0; } > \"$out.part\"\n"
+                           "mv \"$out.part\" \"$out\"\n");
     fs::permissions(script, fs::perms::owner_all);
     return script;
 }
 
 std::string AwaitRecord(const fs::path& record) {
-    for (int i = 0; i < 1000 && !fs::exists(record); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int i = 0; i < 1000 && !fs::exists(record); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     return fs::exists(record) ? testenv::ReadFile(record) : std::string("(not started)");
 }
 
-bool HasChildren() {
-    return !(::waitpid(-1, nullptr, WNOHANG) < 0 && errno == ECHILD);
-}
+bool HasChildren() { return !(::waitpid(-1, nullptr, WNOHANG) < 0 && errno == ECHILD); }
 
 } // namespace
 
@@ -99,16 +102,18 @@ TEST(StartProgram, WithoutWineSetTheProgramNamedWineOnThePathIsStarted) {
 TEST(StartProgram, AProgramThatCannotBeExecutedGivesFalse) {
     testenv::Sandbox box;
     testenv::WriteFile(box.Root() / "not-executable", "#!/bin/sh\ntouch started\n");
-    testenv::WriteFile(box.Root() / "junk", std::string("\x7F" "ELF garbage\0\1\2", 15));
+    testenv::WriteFile(box.Root() / "junk", std::string("\x7F"
+                                                        "ELF garbage\0\1\2",
+                                                        15));
     fs::permissions(box.Root() / "junk", fs::perms::owner_all);
     fs::create_directories(box.Root() / "folder");
-    for (const fs::path& wine : {box.Root() / "missing", box.Root() / "not-executable",
-                                 box.Root() / "junk", box.Root() / "folder"}) {
+    for (const fs::path& wine :
+         {box.Root() / "missing", box.Root() / "not-executable", box.Root() / "junk", box.Root() / "folder"}) {
         ScopedEnv env("WINE", wine.string());
         EXPECT_FALSE(host::StartProgram("C:\\TARVEN\\dorvwin.exe")) << wine;
     }
     {
-        ScopedEnv env("WINE", "wine --debug");   // one program's name, never split
+        ScopedEnv env("WINE", "wine --debug"); // one program's name, never split
         ScopedEnv path("PATH", (box.Root() / "folder").string());
         EXPECT_FALSE(host::StartProgram("C:\\TARVEN\\dorvwin.exe"));
     }

@@ -118,8 +118,7 @@ TEST(IniFile, FailedWritesLeaveTheFileAsItWas) {
     TIniFile dir("dir.ini");
     ExpectWriteRefused(dir, "S", "k", "v");
     EXPECT_TRUE(fs::is_directory(box.WindowsDir() / "dir.ini"));
-    EXPECT_EQ(entries(), entriesBefore + 1)
-        << "no temporary file left beside it";
+    EXPECT_EQ(entries(), entriesBefore + 1) << "no temporary file left beside it";
 }
 
 TEST(IniFile, NumbersFollowTheNumberRule) {

@@ -21,12 +21,9 @@ TEST(IniKill, KilledWriterLeavesTheOldOrTheNewFile) {
     // Big enough that a write takes a while, so kills land inside one.
     std::string base;
     for (int i = 0; i < 30000; ++i)
-        base += "[Set" + std::to_string(i % 7) + "]\r\nkey" + std::to_string(i) +
-                "=some value of a fair length\r\n";
+        base += "[Set" + std::to_string(i % 7) + "]\r\nkey" + std::to_string(i) + "=some value of a fair length\r\n";
     base += "[Counter]\r\nn=0\r\n";
-    const auto version = [&](const std::string& n) {
-        return host::ini::Write(base, "Counter", "n", n).value_or(base);
-    };
+    const auto version = [&](const std::string& n) { return host::ini::Write(base, "Counter", "n", n).value_or(base); };
     const auto file = box.WindowsDir() / "big.ini";
     testenv::WriteFile(file, base);
 

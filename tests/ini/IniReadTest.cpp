@@ -17,10 +17,10 @@ using std::string;
 using namespace std::string_literals;
 
 // Code page 1251 bytes of the Russian names used below.
-const string kRazdel1251 = "\xD0\xE0\xE7\xE4\xE5\xEB";           // "Раздел"
-const string kKlyuch1251 = "\xCA\xEB\xFE\xF7";                   // "Ключ"
+const string kRazdel1251 = "\xD0\xE0\xE7\xE4\xE5\xEB";            // "Раздел"
+const string kKlyuch1251 = "\xCA\xEB\xFE\xF7";                    // "Ключ"
 const string kZnachenie1251 = "\xC7\xED\xE0\xF7\xE5\xED\xE8\xE5"; // "Значение"
-const string kYolka1251 = "\xA8\xEB\xEA\xE0";                    // "Ёлка"
+const string kYolka1251 = "\xA8\xEB\xEA\xE0";                     // "Ёлка"
 const string kBom = "\xEF\xBB\xBF";
 
 TEST(IniRead, AllLineEndsReadTheSame) {
@@ -107,8 +107,7 @@ TEST(IniRead, MatchingQuotesAreStripped) {
         {"v=a \"b\" c", "a \"b\" c"},
         {"v=\"mixed'", "\"mixed'"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(Read(string("[S]\r\n") + c.line + "\r\n", "S", "v"), c.value) << c.line;
+    for (const auto& c : cases) EXPECT_EQ(Read(string("[S]\r\n") + c.line + "\r\n", "S", "v"), c.value) << c.line;
 }
 
 TEST(IniRead, CommentsAndOddKeyNames) {
@@ -141,8 +140,8 @@ TEST(IniRead, KeysBeforeAnySectionBelongToTheEmptyName) {
 
 TEST(IniRead, NamesMatchWithoutRegardToCaseCyrillicIncluded) {
     testenv::Sandbox box;
-    const string file = "[" + kRazdel1251 + "]\r\n" + kKlyuch1251 + "=" + kZnachenie1251 +
-                        "\r\n" + kYolka1251 + "=tree\r\n[MixedCase]\r\nKeyName=latin\r\n";
+    const string file = "[" + kRazdel1251 + "]\r\n" + kKlyuch1251 + "=" + kZnachenie1251 + "\r\n" + kYolka1251 +
+                        "=tree\r\n[MixedCase]\r\nKeyName=latin\r\n";
     EXPECT_EQ(Read(file, "Раздел", "Ключ"), "Значение");
     EXPECT_EQ(Read(file, "РАЗДЕЛ", "ключ"), "Значение");
     EXPECT_EQ(Read(file, "раздел", "КЛЮЧ"), "Значение");
@@ -159,8 +158,7 @@ TEST(IniRead, NamesMatchWithoutRegardToCaseCyrillicIncluded) {
 
 TEST(IniRead, DuplicatesFirstKeyAndFirstSectionWin) {
     testenv::Sandbox box;
-    const string file =
-        "[S]\r\nk=first\r\nK=second\r\n[T]\r\nk=t\r\n[s]\r\nk=third\r\nonlyLater=x\r\n";
+    const string file = "[S]\r\nk=first\r\nK=second\r\n[T]\r\nk=t\r\n[s]\r\nk=third\r\nonlyLater=x\r\n";
     EXPECT_EQ(Read(file, "S", "k"), "first");
     EXPECT_EQ(Read(file, "S", "onlyLater"), nullopt);
     EXPECT_EQ(Read(file, "T", "k"), "t");
@@ -174,7 +172,7 @@ TEST(IniRead, LongValuesAreCutTo1023Characters) {
 
     string cyr1251, cyrUtf8, cut;
     for (int i = 0; i < 1500; ++i) {
-        cyr1251 += "\xC6";  // "Ж"
+        cyr1251 += "\xC6"; // "Ж"
         cyrUtf8 += "Ж";
         if (i < 1023) cut += "Ж";
     }
@@ -205,8 +203,7 @@ TEST(IniRead, BadInputReadsWithoutACrash) {
     EXPECT_EQ(Read(nul, "S", "z"), "a\0b"s);
     EXPECT_EQ(Read(nul, "S", "k"), "v\0"s);
 
-    const string longLine = "[S]\r\n" + string(70000, 'q') + "\r\nlong=" + string(70000, 'w') +
-                            "\r\nk=v\r\n";
+    const string longLine = "[S]\r\n" + string(70000, 'q') + "\r\nlong=" + string(70000, 'w') + "\r\nk=v\r\n";
     EXPECT_EQ(Read(longLine, "S", "k"), "v");
     EXPECT_EQ(Read(longLine, "S", "long"), string(1023, 'w'));
 
@@ -222,10 +219,11 @@ TEST(IniRead, KeysOfASectionInTheFilesOrder) {
     testenv::Sandbox box;
     using host::ini::Keys;
     using Names = std::vector<string>;
-    const string file = "top=0\r\n[CDROM]\r\nDrive_Max=3\r\n; Drive9=comment\r\nno equals\r\n"
-                        "  Drive1 = E:\\\r\nDrive1=again\r\n\r\n[Other]\r\nDrive7=x\r\n"
-                        "[cdrom]\r\nDrive12=later duplicate section\r\n[" +
-                        kRazdel1251 + "]\r\n" + kKlyuch1251 + "=1\r\n";
+    const string file =
+        "top=0\r\n[CDROM]\r\nDrive_Max=3\r\n; Drive9=comment\r\nno equals\r\n"
+        "  Drive1 = E:\\\r\nDrive1=again\r\n\r\n[Other]\r\nDrive7=x\r\n"
+        "[cdrom]\r\nDrive12=later duplicate section\r\n[" +
+        kRazdel1251 + "]\r\n" + kKlyuch1251 + "=1\r\n";
     EXPECT_EQ(Keys(file, "CDROM"), (Names{"Drive_Max", "Drive1", "Drive1"}));
     EXPECT_EQ(Keys(file, " cdrom "), (Names{"Drive_Max", "Drive1", "Drive1"})) << "only the first section";
     EXPECT_EQ(Keys(file, ""), (Names{"top"}));

@@ -35,26 +35,20 @@ TEST(IniWrite, UnchangedValueIsNotWritten) {
     EXPECT_EQ(Write(kBom + "[S]\r\nk=Значение\r\n", "S", "k", "Значение"), nullopt);
     // A value past the read limit is compared whole, not as it reads.
     const string longValue(1500, 'x');
-    EXPECT_NE(Write("[S]\r\nk=" + longValue + "\r\n", "S", "k", string(1023, 'x').c_str()),
-              nullopt);
+    EXPECT_NE(Write("[S]\r\nk=" + longValue + "\r\n", "S", "k", string(1023, 'x').c_str()), nullopt);
 }
 
 TEST(IniWrite, ExistingKeyIsReplacedKeepingLineEndAndName) {
     testenv::Sandbox box;
-    EXPECT_EQ(Written("[S]\r\n  MyKey \t= old  \nOther=1\r", "s", "mykey", "new"),
-              "[S]\r\nMyKey=new\nOther=1\r");
+    EXPECT_EQ(Written("[S]\r\n  MyKey \t= old  \nOther=1\r", "s", "mykey", "new"), "[S]\r\nMyKey=new\nOther=1\r");
     EXPECT_EQ(Written("[S]\r\nk=old", "S", "k", "new"), "[S]\r\nk=new") << "no final line end";
-    EXPECT_EQ(Written("[S]\r\nk=first\r\nk=second\r\n", "S", "k", "x"),
-              "[S]\r\nk=x\r\nk=second\r\n");
+    EXPECT_EQ(Written("[S]\r\nk=first\r\nk=second\r\n", "S", "k", "x"), "[S]\r\nk=x\r\nk=second\r\n");
     EXPECT_EQ(Written("[A]\r\nk=1\r\n[B]\r\nk=2\r\n[a]\r\nk=3\r\n", "a", "k", "9"),
               "[A]\r\nk=9\r\n[B]\r\nk=2\r\n[a]\r\nk=3\r\n");
     // Text goes in as given: no quotes added, nothing trimmed.
-    EXPECT_EQ(Written("[S]\r\nk=1\r\n", "S", "k", "  spaced \"q\"  "),
-              "[S]\r\nk=  spaced \"q\"  \r\n");
-    EXPECT_EQ(Written("[S]\r\nКлюч=1\r\n"s.insert(0, kBom), "s", "КЛЮЧ", "Ж"),
-              kBom + "[S]\r\nКлюч=Ж\r\n");
-    EXPECT_EQ(Written("[S]\r\n\xCA\xEB\xFE\xF7=1\r\n", "s", "КЛЮЧ", "Ж"),
-              "[S]\r\n\xCA\xEB\xFE\xF7=\xC6\r\n");
+    EXPECT_EQ(Written("[S]\r\nk=1\r\n", "S", "k", "  spaced \"q\"  "), "[S]\r\nk=  spaced \"q\"  \r\n");
+    EXPECT_EQ(Written("[S]\r\nКлюч=1\r\n"s.insert(0, kBom), "s", "КЛЮЧ", "Ж"), kBom + "[S]\r\nКлюч=Ж\r\n");
+    EXPECT_EQ(Written("[S]\r\n\xCA\xEB\xFE\xF7=1\r\n", "s", "КЛЮЧ", "Ж"), "[S]\r\n\xCA\xEB\xFE\xF7=\xC6\r\n");
 }
 
 TEST(IniWrite, NewKeyGoesAfterTheSectionsLastContentLine) {

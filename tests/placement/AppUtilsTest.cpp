@@ -61,11 +61,11 @@ TEST(StoredRectTest, EdgesGiveTheRectangleWithinTheRangeOfAWindow) {
     } cases[] = {
         {"361,233,707,570", false, QRect(361, 233, 346, 337)},
         {"", false, current},
-        {"100,50,300", false, QRect(100, 50, 200, 210)},        // the current bottom
-        {"abc,50,400,0x120", false, QRect(40, 50, 360, 210)},   // no hex: the current bottom
-        {"361,233,900,900", true, QRect(361, 233, 300, 200)},   // only the position
-        {"300,50,300,400", false, std::nullopt},                // right edge not past the left
-        {"0,500,10,100", false, QRect(0, 500, 10, 1)},          // bottom above the top
+        {"100,50,300", false, QRect(100, 50, 200, 210)},      // the current bottom
+        {"abc,50,400,0x120", false, QRect(40, 50, 360, 210)}, // no hex: the current bottom
+        {"361,233,900,900", true, QRect(361, 233, 300, 200)}, // only the position
+        {"300,50,300,400", false, std::nullopt},              // right edge not past the left
+        {"0,500,10,100", false, QRect(0, 500, 10, 1)},        // bottom above the top
         {"-2147483648,0,2147483647,100", false, QRect(-far, 0, far, 100)},
         {"2147483647,2147483647,0,0", true, QRect(far, far, 300, 200)},
     };

@@ -151,8 +151,7 @@ TEST_F(PlacementTest, MissingAndNonNumericWordsTakeTheCurrentRectangle) {
         form->show();
         Settle();
         const QRect design = Design(*form);
-        EXPECT_EQ(form->frameGeometry(),
-                  QRect(100, 50, 200, design.top() + design.height() - 50));
+        EXPECT_EQ(form->frameGeometry(), QRect(100, 50, 200, design.top() + design.height() - 50));
     }
     {
         Store("NormPos", "abc,50,400,0x120");
@@ -163,8 +162,7 @@ TEST_F(PlacementTest, MissingAndNonNumericWordsTakeTheCurrentRectangle) {
         // "abc" takes the current left; "0x120" is not rewritten as hex and
         // takes the current bottom.
         const QRect design = Design(*form);
-        EXPECT_EQ(form->frameGeometry(),
-                  QRect(design.left(), 50, 400 - design.left(), design.bottom() + 1 - 50));
+        EXPECT_EQ(form->frameGeometry(), QRect(design.left(), 50, 400 - design.left(), design.bottom() + 1 - 50));
     }
 }
 
@@ -219,8 +217,8 @@ TEST_F(PlacementTest, WindowState) {
         Settle();
         ASSERT_TRUE(form->close());
         EXPECT_EQ(Stored("ShowCmd"), "2");
-        EXPECT_EQ(Stored("NormPos"), std::to_string(normal.left()) + ',' + std::to_string(normal.top()) +
-                                         ',' + std::to_string(normal.left() + normal.width()) + ',' +
+        EXPECT_EQ(Stored("NormPos"), std::to_string(normal.left()) + ',' + std::to_string(normal.top()) + ',' +
+                                         std::to_string(normal.left() + normal.width()) + ',' +
                                          std::to_string(normal.top() + normal.height()));
     }
     {
@@ -339,9 +337,8 @@ TEST_F(PlacementTest, ExtremeStoredNumbersStillOpenTheWindowOnTheScreen) {
         form->show();
         Settle();
         const QSize design = Design(*form).size();
-        const QRect expected = c.expected.isNull()
-                                   ? QRect(QPoint(1024 - design.width(), 768 - design.height()), design)
-                                   : c.expected;
+        const QRect expected =
+            c.expected.isNull() ? QRect(QPoint(1024 - design.width(), 768 - design.height()), design) : c.expected;
         EXPECT_EQ(form->frameGeometry(), expected);
     }
     EXPECT_TRUE(errors.empty());
@@ -477,7 +474,6 @@ TEST_F(PlacementTest, PreventResizeFixesTheSizeAndDropsTheMaximiseButton) {
     form->resize(600, 500);
     EXPECT_EQ(form->size(), QSize(600, 500));
 }
-
 
 TEST_F(PlacementTest, PreventResizeSetBeforeLoadingGivesTheMaximiseButtonBackWhenCleared) {
     auto form = MakeForm();

@@ -374,8 +374,7 @@ TEST(KeyStoreFile, WriterKilledAtAnyMomentLeavesTheOldOrTheNewStore) {
                     ini.WriteNumber("Run", "Counter", i);
                     if (::write(pipeFd[1], &i, sizeof i) != sizeof i) break;
                 }
-            } catch (...) {
-            }
+            } catch (...) {}
             ::_exit(1);
         }
         ::close(pipeFd[1]);

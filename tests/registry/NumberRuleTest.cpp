@@ -46,7 +46,11 @@ TEST(NumberRule, DecimalFormsBlanksAndRange) {
     EXPECT_EQ(ReadNumberRule("2147483648", -7), -7);
     EXPECT_EQ(ReadNumberRule("-2147483649", -7), -7);
     EXPECT_EQ(ReadNumberRule("99999999999999999999999", -7), -7);
-    EXPECT_EQ(ReadNumberRule(std::string("1\0" "2", 3), -7), -7);
+    EXPECT_EQ(ReadNumberRule(std::string("1\0"
+                                         "2",
+                                         3),
+                             -7),
+              -7);
 }
 
 TEST(NumberRule, StrToIntRaisesConvertErrorNamingTheText) {

@@ -79,12 +79,8 @@ TEST(TRegistry, StringValuesRoundTripAndMissingOnesReadEmpty) {
     EXPECT_FALSE(reg.ValuePresent("DorvDirectory"));
 
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"DorvDirectory", "C:\\TARVEN"},
-        {"DorvDisk", "Европа \"2\" \\ диск"},
-        {"Empty", ""},
-        {"", "unnamed value"},
-        {"Tabs and ends", "a\tb\r\nc\n"},
-        {"Long", std::string(5000, 'z')},
+        {"DorvDirectory", "C:\\TARVEN"}, {"DorvDisk", "Европа \"2\" \\ диск"}, {"Empty", ""},
+        {"", "unnamed value"},           {"Tabs and ends", "a\tb\r\nc\n"},     {"Long", std::string(5000, 'z')},
     };
     for (const auto& [name, text] : cases) reg.WriteText(name, text);
     TRegistry again;
@@ -107,8 +103,7 @@ TEST(TRegistry, ReadTextTypeAndLengthRules) {
     // UTF-16LE "abc" with no terminating zero.
     host::RegSetRaw("ExecuteDorv", "NoZero", host::regSz, Bytes({'a', 0, 'b', 0, 'c', 0}));
     host::RegSetRaw("ExecuteDorv", "Cut", host::regSz, Bytes({'a', 0, 0, 0, 'b', 0, 0, 0}));
-    host::RegSetRaw("ExecuteDorv", "Path", host::regExpandSz,
-                    Bytes({'%', 0, 'W', 0, '%', 0, 0, 0}));
+    host::RegSetRaw("ExecuteDorv", "Path", host::regExpandSz, Bytes({'%', 0, 'W', 0, '%', 0, 0, 0}));
 
     TRegistry reg;
     ASSERT_TRUE(reg.OpenKeyPath("ExecuteDorv", false));
@@ -123,8 +118,7 @@ TEST(TRegistry, ReadTextTypeAndLengthRules) {
     EXPECT_TRUE(reg.ValuePresent("EmptyDword"));
 
     TRegIniFile ini("");
-    EXPECT_EQ(MessageOf([&] { ini.ReadText("ExecuteDorv", "Flags", "d"); }),
-              "Неверный тип данных для 'Flags'");
+    EXPECT_EQ(MessageOf([&] { ini.ReadText("ExecuteDorv", "Flags", "d"); }), "Неверный тип данных для 'Flags'");
     EXPECT_EQ(ini.ReadText("ExecuteDorv", "EmptyDword", "d"), "") << "present, so not the default";
 }
 
@@ -141,8 +135,7 @@ TEST(TRegistry, NameWithAZeroCharacterNeverReachesTheValueItsFirstPartNames) {
     }
     try {
         host::RegSetRaw("ExecuteDorv", zero, host::regSz, Bytes({'b', 0, 0, 0}));
-    } catch (const host::HostError&) {
-    }
+    } catch (const host::HostError&) {}
     const auto kept = key->Query("Path");
     ASSERT_TRUE(kept);
     EXPECT_EQ(kept->text, "a");
@@ -192,8 +185,7 @@ TEST(TRegistry, ListValueNamesGivesStoreOrderAndClearsTheList) {
 TEST(TRegistry, WriteTextWithoutOpenKeyFails) {
     testenv::Sandbox box;
     TRegistry reg;
-    EXPECT_EQ(MessageOf([&] { reg.WriteText("DorvDisk", "E:\\"); }),
-              "Ошибка записи значения для 'DorvDisk'");
+    EXPECT_EQ(MessageOf([&] { reg.WriteText("DorvDisk", "E:\\"); }), "Ошибка записи значения для 'DorvDisk'");
 }
 
 TEST(TRegIniFile, SectionsAreSubKeysMadeOnlyByWrites) {

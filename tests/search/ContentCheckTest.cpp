@@ -44,16 +44,17 @@ protected:
 
 TEST_F(ContentCheckTest, CaseModesLowerTheFileOnly) {
     EXPECT_TRUE(Holds("xxABCxx", "abc", false));
-    EXPECT_FALSE(Holds("xxABCxx", "ABC", false));  // the check string is never lowered
+    EXPECT_FALSE(Holds("xxABCxx", "ABC", false)); // the check string is never lowered
     EXPECT_TRUE(Holds("xxABCxx", "ABC", true));
     EXPECT_FALSE(Holds("xxabcxx", "ABC", true));
     // Code page 1251 letters: the file's bytes are lowered by the codec.
-    EXPECT_TRUE(Holds("\xCA\xCB\xDE\xD7", "\xD0\xBA\xD0\xBB\xD1\x8E\xD1\x87", false));  // "КЛЮЧ" / "ключ"
+    EXPECT_TRUE(Holds("\xCA\xCB\xDE\xD7", "\xD0\xBA\xD0\xBB\xD1\x8E\xD1\x87", false)); // "КЛЮЧ" / "ключ"
     EXPECT_FALSE(Holds("\xCA\xCB\xDE\xD7", "\xD0\xBA\xD0\xBB\xD1\x8E\xD1\x87", true));
     // Long enough to be lowered eight bytes at a time: only A to Z change.
     EXPECT_TRUE(Holds("12345678@[`{ZAza 12345678", "@[`{zaza", false));
-    EXPECT_TRUE(Holds("\xCA\xCB\xDE\xD7-12345678-ABCDEFGH", "\xD0\xBA\xD0\xBB\xD1\x8E\xD1\x87-12345678-abcdefgh", false));
-    EXPECT_FALSE(Holds(std::string("ab\0c", 4), "abc", true));  // segments end at zero bytes
+    EXPECT_TRUE(
+        Holds("\xCA\xCB\xDE\xD7-12345678-ABCDEFGH", "\xD0\xBA\xD0\xBB\xD1\x8E\xD1\x87-12345678-abcdefgh", false));
+    EXPECT_FALSE(Holds(std::string("ab\0c", 4), "abc", true)); // segments end at zero bytes
     EXPECT_FALSE(Holds("", "abc", false));
     EXPECT_TRUE(badFiles.empty());
 }
@@ -83,10 +84,10 @@ TEST_F(ContentCheckTest, LongRunGrowsTheBufferInsteadOfOverrunningIt) {
 TEST_F(ContentCheckTest, CheckStringsInOrderCutTo255AndEmptyOnesSkipped) {
     testenv::WriteFile(e / "f.txt", std::string(300, 'q'));
     sd.SetCheckForStrings({"", "zzz", std::string(400, 'q')});
-    EXPECT_EQ(sd.CheckFileContents("E:\\f.txt"), 1);  // cut to 255, which the file holds
+    EXPECT_EQ(sd.CheckFileContents("E:\\f.txt"), 1); // cut to 255, which the file holds
     sd.SetCheckForStrings({"", ""});
     EXPECT_EQ(sd.CheckFileContents("E:\\missing.txt"), 0);
-    EXPECT_TRUE(badFiles.empty());  // the file is not opened for an empty string
+    EXPECT_TRUE(badFiles.empty()); // the file is not opened for an empty string
     // "€" is in code page 1251; a string it cannot hold matches nothing.
     EXPECT_TRUE(Holds("price \x88", "\xE2\x82\xAC", true));
     EXPECT_FALSE(Holds("price ?", "\xE4\xB8\xAD?", true));
@@ -127,7 +128,7 @@ TEST_F(ContentCheckTest, AssigningTheCheckListOnlyEverTurnsTheCheckOff) {
     EXPECT_EQ(sd.CheckForStrings(), (Files{"a", "b"}));
     sd.SetCheckForStrings({});
     EXPECT_FALSE(sd.CheckContents());
-    sd.CheckForStrings().push_back("c");  // editing in place changes nothing else
+    sd.CheckForStrings().push_back("c"); // editing in place changes nothing else
     EXPECT_FALSE(sd.CheckContents());
     sd.SetCheckForStrings({"d"});
     EXPECT_FALSE(sd.CheckContents());

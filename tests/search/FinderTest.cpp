@@ -38,7 +38,7 @@ TEST(FinderMask, WildcardsCaseAndNamesWithoutDot) {
     EXPECT_TRUE(MatchesMask("abxxbyc", "a*b*c"));
     EXPECT_FALSE(MatchesMask("abxxbyd", "a*b*c"));
     EXPECT_FALSE(MatchesMask("anything", ""));
-    EXPECT_FALSE(MatchesMask("a.txt", "a.txt "));  // a blank belongs to the mask
+    EXPECT_FALSE(MatchesMask("a.txt", "a.txt ")); // a blank belongs to the mask
     // Letters beyond ASCII match without regard to case; "?" is one letter.
     EXPECT_TRUE(MatchesMask("\xD0\xBA\xD0\xBB\xD1\x8E\xD1\x87.ini", "\xD0\x9A\xD0\x9B\xD0\xAE\xD0\xA7.INI"));
     EXPECT_TRUE(MatchesMask("\xD0\xBA\xD0\xBB\xD1\x8E\xD1\x87.ini", "??\xD0\xAE?.ini"));
@@ -82,7 +82,7 @@ TEST(FinderSets, FolderIdentityIsTheFoldersId) {
     testenv::Sandbox box;
     const fs::path e = box.MapDrive('E');
     fs::create_directories(e / "Sub");
-    host::Finder inSub("E:\\sub\\*.*", host::faDirectory);  // case-blind path
+    host::Finder inSub("E:\\sub\\*.*", host::faDirectory); // case-blind path
     ASSERT_TRUE(inSub.Found());
     EXPECT_EQ(inSub.FolderIdentity(), host::FolderId("E:\\Sub"));
     EXPECT_NE(inSub.FolderIdentity(), host::Finder("E:\\*.*", host::faDirectory).FolderIdentity());

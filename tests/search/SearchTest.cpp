@@ -78,7 +78,7 @@ TEST_F(SearchTest, WithoutSubFoldersOnlyRootFilesOneEventPerMatch) {
 TEST_F(SearchTest, DotFoldersNotEnteredHiddenFilesFoundFoldersNotListed) {
     File(".hidden/k.ini");
     File(".k.ini");
-    File("k.ini/inner.ini");  // a folder that matches the mask
+    File("k.ini/inner.ini"); // a folder that matches the mask
     sd.SetSubFolders(true);
     sd.SetMasks("*.ini");
     EXPECT_EQ(sd.Search(), 2);
@@ -201,7 +201,7 @@ TEST(SearchLifetime, ComponentDestroyedByItsHandlerOrThePumpEndsTheSearch) {
                 sd.reset();
                 ++*owner;
             } else {
-                std::this_thread::sleep_for(std::chrono::milliseconds(6));  // the next entry pumps
+                std::this_thread::sleep_for(std::chrono::milliseconds(6)); // the next entry pumps
             }
         });
         sd->SetMessagePump([&, owner] {

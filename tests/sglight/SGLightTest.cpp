@@ -80,8 +80,7 @@ TEST(SGLight, FirstStartAppliesTheDefaultsAndCreatesTheKey) {
     EXPECT_TRUE(ValueNames("\\ExecuteDorv\\Font").empty());
     EXPECT_EQ(form.font().family(), QStringLiteral("Ms Sans Serif"));
     EXPECT_EQ(form.font().pointSize(), 8);
-    EXPECT_FALSE(form.font().bold() || form.font().italic() || form.font().underline() ||
-                 form.font().strikeOut());
+    EXPECT_FALSE(form.font().bold() || form.font().italic() || form.font().underline() || form.font().strikeOut());
     EXPECT_EQ(form.property(TSGLight::FontColorProperty).toInt(), 0);
     EXPECT_EQ(form.palette().color(QPalette::WindowText), QColor(Qt::black));
     ASSERT_EQ(senders.size(), 1u);
@@ -116,8 +115,7 @@ TEST(SGLight, SavedFontComesBack) {
     EXPECT_FALSE(form.font().underline());
     EXPECT_EQ(child->font(), form.font());
     EXPECT_EQ(form.property(TSGLight::FontColorProperty).toInt(), components::clWindowText);
-    EXPECT_EQ(child->palette().color(QPalette::WindowText),
-              QApplication::palette(&form).color(QPalette::WindowText));
+    EXPECT_EQ(child->palette().color(QPalette::WindowText), QApplication::palette(&form).color(QPalette::WindowText));
 
     // An RGB colour and a font given in pixels.
     QFont pixels(QStringLiteral("Arial"));
@@ -142,10 +140,10 @@ TEST(SGLight, StyleDigitsOnlyAddStyles) {
         bool bold, italic, underline, strikeOut;
     };
     const Case cases[] = {
-        {"2", false, false, false, false, false},     {"3", false, true, false, false, false},
-        {"1111", false, true, true, true, true},      {"10000", false, false, false, false, false},
-        {"-1", false, false, false, false, false},    {"-1111", false, false, false, false, false},
-        {"0", true, true, false, false, false},       {"110", false, false, true, true, false},
+        {"2", false, false, false, false, false},  {"3", false, true, false, false, false},
+        {"1111", false, true, true, true, true},   {"10000", false, false, false, false, false},
+        {"-1", false, false, false, false, false}, {"-1111", false, false, false, false, false},
+        {"0", true, true, false, false, false},    {"110", false, false, true, true, false},
     };
     for (const Case& c : cases) {
         Store("\\ExecuteDorv\\Font", {{"FontStyle", c.stored}});

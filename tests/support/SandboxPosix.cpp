@@ -1,11 +1,11 @@
 #include "tests/support/Sandbox.h"
 
+#include <unistd.h>
 #include <cctype>
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
 #include <system_error>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -93,10 +93,9 @@ Sandbox::~Sandbox() {
             ::unsetenv(kVars[i]);
     }
     // Read-only files and folders made by a test must not stop the clean-up.
-    for (auto it = fs::recursive_directory_iterator(root_, ec);
-         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        if (!it->is_symlink(ec))
-            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    for (auto it = fs::recursive_directory_iterator(root_, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec)) {
+        if (!it->is_symlink(ec)) fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
     }
     fs::remove_all(root_, ec);
 }

@@ -90,8 +90,8 @@ public:
     HKEY Push() {
         HKEY key = nullptr;
         const std::wstring name = L"hive-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + RandomHex();
-        if (::RegCreateKeyExW(base_, name.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                              &key, nullptr) != ERROR_SUCCESS)
+        if (::RegCreateKeyExW(base_, name.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
+                              nullptr) != ERROR_SUCCESS)
             throw std::runtime_error("cannot make a private registry hive");
         if (::RegOverridePredefKey(HKEY_CURRENT_USER, key) != ERROR_SUCCESS) {
             ::RegCloseKey(key);
@@ -116,8 +116,8 @@ public:
 
 private:
     Hives() {
-        if (::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\dorv-launcher-tests", 0, nullptr,
-                              REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &base_, nullptr) != ERROR_SUCCESS)
+        if (::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\dorv-launcher-tests", 0, nullptr, REG_OPTION_NON_VOLATILE,
+                              KEY_ALL_ACCESS, nullptr, &base_, nullptr) != ERROR_SUCCESS)
             throw std::runtime_error("cannot open the registry for the tests");
     }
     HKEY base_ = nullptr;
@@ -186,7 +186,8 @@ fs::path Sandbox::MapDrive(char letter, const fs::path& target) {
     const fs::path root = std::string(1, letter) + ":\\";
     std::error_code ec;
     if (!fs::is_directory(root, ec))
-        throw std::runtime_error(std::string("drive ") + letter + ": is not there; run the tests through scripts/wine-run");
+        throw std::runtime_error(std::string("drive ") + letter +
+                                 ": is not there; run the tests through scripts/wine-run");
     // The drive is the run's, shared by every sandbox: each starts it empty.
     EmptyFolder(root);
     platform_->drives.push_back(root);

@@ -43,8 +43,8 @@ struct WriteOp {
 };
 
 struct Case {
-    bool missing = false;  // no file before the first write
-    vector<string> lines;  // each with its own line end (the last may have none)
+    bool missing = false; // no file before the first write
+    vector<string> lines; // each with its own line end (the last may have none)
     vector<Request> reads;
     vector<WriteOp> writes;
 
@@ -68,16 +68,22 @@ string Printable(const string& bytes) {
     string out;
     for (const char c : bytes) {
         const auto b = static_cast<unsigned char>(c);
-        if (c == '\\') out += "\\\\";
-        else if (c == '"') out += "\\\"";
-        else if (c == '\r') out += "\\r";
-        else if (c == '\n') out += "\\n";
-        else if (c == '\t') out += "\\t";
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '"')
+            out += "\\\"";
+        else if (c == '\r')
+            out += "\\r";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\t')
+            out += "\\t";
         else if (b < 0x20 || b >= 0x80) {
             char hex[8];
             std::snprintf(hex, sizeof hex, "\\x%02X", b);
             out += hex;
-        } else out += c;
+        } else
+            out += c;
     }
     return out;
 }
@@ -93,20 +99,51 @@ string Describe(const Case& c) {
 
 // ---- the generator ----
 
-const vector<string> kSections = {"CDROM", "Condition", "Main", "Br]ack]et", "Sp aced", "x", "Dup",
-                                  "\xD0\xE0\xE7\xE4\xE5\xEB" /* Раздел */, "#sec", "a.b"};
-const vector<string> kKeys = {"Disk1", "Disk2", "MultiScreen", "a", "Key", "\xCA\xEB\xFE\xF7" /* Ключ */,
-                              "a b", "#hash", "//c", "k.1", "Eq", "[NoClose", "x"};
-const vector<string> kValues = {
-    "E:\\", "1", "0", "value", "a=b=c", "\xC7\xED\xE0\xF7\xE5\xED\xE8\xE5" /* Значение */, "\"quoted value\"",
-    "'single'", "\"  inner  \"", "\"\"x\"\"", "\"\"", "\"", "\"half open", "half close\"", "a \"b\" c",
-    "value ; note", "", "\xA8\xEB\xEA\xE0 \xB9 \x88" /* Ёлка № € */, "'", "'x\"", "=", "[br]", "C:\\TARVEN\\a b"};
+const vector<string> kSections = {"CDROM",   "Condition", "Main", "Br]ack]et",
+                                  "Sp aced", "x",         "Dup",  "\xD0\xE0\xE7\xE4\xE5\xEB" /* Раздел */,
+                                  "#sec",    "a.b"};
+const vector<string> kKeys = {"Disk1", "Disk2", "MultiScreen", "a",   "Key", "\xCA\xEB\xFE\xF7" /* Ключ */,
+                              "a b",   "#hash", "//c",         "k.1", "Eq",  "[NoClose",
+                              "x"};
+const vector<string> kValues = {"E:\\",
+                                "1",
+                                "0",
+                                "value",
+                                "a=b=c",
+                                "\xC7\xED\xE0\xF7\xE5\xED\xE8\xE5" /* Значение */,
+                                "\"quoted value\"",
+                                "'single'",
+                                "\"  inner  \"",
+                                "\"\"x\"\"",
+                                "\"\"",
+                                "\"",
+                                "\"half open",
+                                "half close\"",
+                                "a \"b\" c",
+                                "value ; note",
+                                "",
+                                "\xA8\xEB\xEA\xE0 \xB9 \x88" /* Ёлка № € */,
+                                "'",
+                                "'x\"",
+                                "=",
+                                "[br]",
+                                "C:\\TARVEN\\a b"};
 // No line here is a name that is asked for: Wine lets a line without "="
 // shadow a later key of that name (see the departures below).
-const vector<string> kOther = {"no equals here", "[Other", "#comment-ish", "// slash", ";comment", "; a=b",
-                               ";Disk1=commented", "", "   ", "\t", "\xEE\xE4\xED\xE0 \xF1\xF2\xF0\xEE\xEA\xE0"};
-const vector<string> kTexts = {"1", "0", "E:\\", "new value", "a=b", "\"q\"", "'s'", "\xC4\xE8\xF1\xEA 2",
-                               "", "x;y", "[z]", " lead", "trail ", "tab\there", "\xB9\x88\xA8"};
+const vector<string> kOther = {"no equals here",
+                               "[Other",
+                               "#comment-ish",
+                               "// slash",
+                               ";comment",
+                               "; a=b",
+                               ";Disk1=commented",
+                               "",
+                               "   ",
+                               "\t",
+                               "\xEE\xE4\xED\xE0 \xF1\xF2\xF0\xEE\xEA\xE0"};
+const vector<string> kTexts = {
+    "1", "0",   "E:\\", "new value", "a=b",    "\"q\"",     "'s'",         "\xC4\xE8\xF1\xEA 2",
+    "",  "x;y", "[z]",  " lead",     "trail ", "tab\there", "\xB9\x88\xA8"};
 const vector<string> kPads = {"", "", "", " ", "  ", "\t", " \t "};
 
 class Generator {
@@ -116,7 +153,7 @@ public:
     Case Make() {
         Case c;
         c.missing = Chance(4);
-        const int style = Pick(4);  // CR LF, LF, CR, or a mix
+        const int style = Pick(4); // CR LF, LF, CR, or a mix
         const char* ends[] = {"\r\n", "\n", "\r"};
         const auto eol = [&] { return string(ends[style == 3 ? Pick(3) : style]); };
         vector<string> sections, keys;
@@ -131,7 +168,9 @@ public:
                     const string name = Of(kSections);
                     sections.push_back(name);
                     line = Of(kPads) + "[" + Of(kPads) + name + Of(kPads) + "]" +
-                           (Chance(5) ? " junk" : Chance(6) ? "\t; note" : "");
+                           (Chance(5)   ? " junk"
+                            : Chance(6) ? "\t; note"
+                                        : "");
                 } else if (kind < 8) {
                     const string name = Of(kKeys);
                     keys.push_back(name);
@@ -147,7 +186,7 @@ public:
                 }
                 c.lines.push_back(line + eol());
             }
-            if (Chance(3)) {  // no final line end
+            if (Chance(3)) { // no final line end
                 string& last = c.lines.back();
                 while (!last.empty() && (last.back() == '\r' || last.back() == '\n')) last.pop_back();
             }
@@ -177,10 +216,12 @@ public:
 private:
     int Pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(random_); }
     bool Chance(int oneIn) { return Pick(oneIn) == 0; }
-    const string& Of(const vector<string>& pool) { return pool[static_cast<std::size_t>(Pick(static_cast<int>(pool.size())))]; }
+    const string& Of(const vector<string>& pool) {
+        return pool[static_cast<std::size_t>(Pick(static_cast<int>(pool.size())))];
+    }
 
     string Value() {
-        if (Chance(25)) {  // around the 1023-character limit, quoted or not
+        if (Chance(25)) { // around the 1023-character limit, quoted or not
             string v(1018 + static_cast<std::size_t>(Pick(10)), 'v');
             v[v.size() / 2] = '\xE9';
             // Wine cuts a quoted value of exactly 1023 characters to 1022.
@@ -192,8 +233,10 @@ private:
     // ASCII letters in a random case; letters beyond ASCII as they stand.
     string Vary(string name) {
         for (char& ch : name) {
-            if (ch >= 'a' && ch <= 'z' && Chance(3)) ch = static_cast<char>(ch - 'a' + 'A');
-            else if (ch >= 'A' && ch <= 'Z' && Chance(3)) ch = static_cast<char>(ch - 'A' + 'a');
+            if (ch >= 'a' && ch <= 'z' && Chance(3))
+                ch = static_cast<char>(ch - 'a' + 'A');
+            else if (ch >= 'A' && ch <= 'Z' && Chance(3))
+                ch = static_cast<char>(ch - 'A' + 'a');
         }
         return name;
     }
@@ -242,9 +285,12 @@ vector<string> Lines(const string& file) {
     std::size_t at = 0;
     while (at < file.size()) {
         std::size_t end = file.find_first_of("\r\n", at);
-        if (end == string::npos) end = file.size();
-        else if (file[end] == '\r' && end + 1 < file.size() && file[end + 1] == '\n') end += 2;
-        else end += 1;
+        if (end == string::npos)
+            end = file.size();
+        else if (file[end] == '\r' && end + 1 < file.size() && file[end + 1] == '\n')
+            end += 2;
+        else
+            end += 1;
         lines.push_back(file.substr(at, end - at));
         at = end;
     }
@@ -398,24 +444,37 @@ Case Shrink(Case c, Runner& runner) {
         for (std::size_t i = 0; i < c.lines.size(); ++i) {
             Case t = c;
             t.lines.erase(t.lines.begin() + static_cast<long>(i));
-            if (fails(t)) { c = std::move(t); progress = true; --i; }
+            if (fails(t)) {
+                c = std::move(t);
+                progress = true;
+                --i;
+            }
         }
         for (std::size_t i = 0; i < c.writes.size(); ++i) {
             Case t = c;
             t.writes.erase(t.writes.begin() + static_cast<long>(i));
-            if (fails(t)) { c = std::move(t); progress = true; --i; }
+            if (fails(t)) {
+                c = std::move(t);
+                progress = true;
+                --i;
+            }
         }
         for (std::size_t i = 0; i < c.reads.size(); ++i) {
             Case t = c;
             t.reads.erase(t.reads.begin() + static_cast<long>(i));
-            if (fails(t)) { c = std::move(t); progress = true; --i; }
+            if (fails(t)) {
+                c = std::move(t);
+                progress = true;
+                --i;
+            }
         }
     }
     return c;
 }
 
 TEST(IniDifferential, OurReaderAndWriterAgreeWithTheProfileFunctions) {
-    ASSERT_EQ(::GetACP(), 1251u) << "Wine must run with the Russian code page (LC_ALL=ru_RU.UTF-8, as scripts/wine-run sets)";
+    ASSERT_EQ(::GetACP(), 1251u)
+        << "Wine must run with the Russian code page (LC_ALL=ru_RU.UTF-8, as scripts/wine-run sets)";
     testenv::Sandbox box;
     Runner runner(box.WorkDir());
     Generator generator(20261208);
@@ -428,12 +487,10 @@ TEST(IniDifferential, OurReaderAndWriterAgreeWithTheProfileFunctions) {
         if (failure.empty()) continue;
         ++failed;
         const Case small = Shrink(c, runner);
-        ADD_FAILURE() << "case " << i << " disagrees; smallest failing case:\n"
-                      << Describe(small) << runner.Run(small);
+        ADD_FAILURE() << "case " << i << " disagrees; smallest failing case:\n" << Describe(small) << runner.Run(small);
         if (failed >= 3) break;
     }
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("%d cases, %d reads compared, %d writes, %.1f s\n", cases, runner.reads, runner.writes, seconds);
     if (failed == 0) {
         EXPECT_EQ(cases, kCases);
@@ -466,8 +523,7 @@ TEST(IniDifferential, KnownDeparturesFromWine) {
 
     // Names differing in the case of letters beyond ASCII: equal for us (as
     // for Windows), different for Wine.
-    b = read("[\xD0\xE0\xE7\xE4\xE5\xEB]\r\n\xCA\xEB\xFE\xF7=1\r\n", "\xD0\xC0\xC7\xC4\xC5\xCB",
-             "\xEA\xEB\xFE\xF7");
+    b = read("[\xD0\xE0\xE7\xE4\xE5\xEB]\r\n\xCA\xEB\xFE\xF7=1\r\n", "\xD0\xC0\xC7\xC4\xC5\xCB", "\xEA\xEB\xFE\xF7");
     EXPECT_EQ(b.ours, "1");
     EXPECT_EQ(b.wine, std::nullopt);
 
