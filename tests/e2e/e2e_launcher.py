@@ -416,14 +416,20 @@ class Launcher:
         wait_for(lambda: box not in self.x.visible_windows(self.proc.pid), "the box to close")
 
     def close(self):
-        self.x.activate(self.wid)
-        self.x.key("alt+F4")
-        try:
-            self.proc.wait(20)
-        except subprocess.TimeoutExpired:
-            shown = [self.x.name(w) for w in self.x.visible_windows(self.proc.pid)]
-            raise Failure(f"the launcher did not end within 20 s of Alt+F4; its windows: {shown}")
-        return self.proc.returncode
+        for attempt in (1, 2):
+            self.x.activate(self.wid)
+            self.x.key("alt+F4")
+            try:
+                self.proc.wait(10 * attempt)
+                return self.proc.returncode
+            except subprocess.TimeoutExpired:
+                # Now and then the window manager loses a synthetic Alt+F4
+                # although the window has the focus (seen under openbox in a
+                # busy run); a second press closes it. A launcher that ignores
+                # both does not close.
+                print("note: the launcher was still there 10 s after Alt+F4; pressed it again", flush=True)
+        shown = [self.x.name(w) for w in self.x.visible_windows(self.proc.pid)]
+        raise Failure(f"the launcher did not end after two presses of Alt+F4; its windows: {shown}")
 
 
 def caption_is(caption, name):
