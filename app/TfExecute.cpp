@@ -124,7 +124,7 @@ void TfExecute::FormCreate(QObject*) {
     ui_->sbInit->setProperty("Hint", hint);
     ui_->sbInit->setToolTip(QString(hint).replace(u'\r', u'\n'));
 
-    listLoaded_ = LoadList(*ui_->sg1);
+    listLoaded_ = LoadList(Grid());
 
     Resizer1->ResizeControls(this);
     SGLight1->Restore();
@@ -157,7 +157,7 @@ void TfExecute::FormClose(QObject*, components::TCloseAction&) {
     // A fill still running stops at its next entry and changes nothing more.
     if (filling_) closing_ = true;
     // Files the start never read hold a list this window never showed.
-    if (listLoaded_) SaveList(*ui_->sg1);
+    if (listLoaded_) SaveList(Grid());
 
     SGLight1->Save();
 

@@ -119,8 +119,8 @@ int ShowCmdOf(Qt::WindowStates state) {
 }
 
 TWindowState StateOfShowCmd(int showCmd) {
-    if (showCmd == 2 || showCmd == 6) return TWindowState::wsMinimized;
-    return showCmd == 3 ? TWindowState::wsMaximized : TWindowState::wsNormal; // 1, 5 and 9 among them
+    if (showCmd == swShowMinimized || showCmd == swMinimize) return TWindowState::wsMinimized;
+    return showCmd == swShowMaximized ? TWindowState::wsMaximized : TWindowState::wsNormal; // also 1, 5 and 9
 }
 
 std::string EdgesText(const QRect& rect) {

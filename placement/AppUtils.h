@@ -31,6 +31,8 @@ inline constexpr std::string_view siActiveControl = "ActiveControl";
 inline constexpr int swShowNormal = 1;
 inline constexpr int swShowMinimized = 2;
 inline constexpr int swShowMaximized = 3;
+// Also read back: minimise and restore ones another program may have stored.
+inline constexpr int swMinimize = 6;
 // Record flag: a minimised window restores to maximised.
 inline constexpr int wpfRestoreToMaximized = 2;
 

@@ -38,8 +38,8 @@ std::string ProgramName() {
 
 } // namespace
 
-void TWinMinMaxInfo::SetValue(TMinMax which, int value) {
-    int& field = values_[static_cast<std::size_t>(which)];
+void TWinMinMaxInfo::Set(Field which, int value) {
+    int& field = values_[which];
     if (field == value) return;
     field = value;
     if (owner_) owner_->MinMaxInfoChanged();
@@ -248,11 +248,10 @@ void TFormPlacement::UpdateHook() {
     QSize minimum = ownMinimum_;
     QSize maximum = ownMaximum_;
     const TWinMinMaxInfo& info = minMaxInfo_;
-    if (const int v = info.Value(TMinMax::MinTrackWidth)) minimum.setWidth(std::max(0, v - frameWidth));
-    if (const int v = info.Value(TMinMax::MinTrackHeight)) minimum.setHeight(std::max(0, v - frameHeight));
-    if (const int v = info.Value(TMinMax::MaxTrackWidth)) maximum.setWidth(std::max(minimum.width(), v - frameWidth));
-    if (const int v = info.Value(TMinMax::MaxTrackHeight))
-        maximum.setHeight(std::max(minimum.height(), v - frameHeight));
+    if (const int v = info.MinTrackWidth()) minimum.setWidth(std::max(0, v - frameWidth));
+    if (const int v = info.MinTrackHeight()) minimum.setHeight(std::max(0, v - frameHeight));
+    if (const int v = info.MaxTrackWidth()) maximum.setWidth(std::max(minimum.width(), v - frameWidth));
+    if (const int v = info.MaxTrackHeight()) maximum.setHeight(std::max(minimum.height(), v - frameHeight));
     form.setMinimumSize(minimum);
     form.setMaximumSize(maximum);
 }

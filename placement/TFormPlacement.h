@@ -30,17 +30,6 @@ class TFormPlacement;
 // leaves a limit as the window system has it. Qt lets a program set no
 // maximised size or position, so MaxSize* and MaxPos* are kept but have no
 // effect; the track sizes are the window's minimum and maximum sizes.
-enum class TMinMax {
-    MaxPosLeft,
-    MaxPosTop,
-    MaxSizeHeight,
-    MaxSizeWidth,
-    MaxTrackHeight,
-    MaxTrackWidth,
-    MinTrackHeight,
-    MinTrackWidth
-};
-
 class TWinMinMaxInfo final {
 public:
     explicit TWinMinMaxInfo(TFormPlacement* owner = nullptr) : owner_(owner) {}
@@ -50,13 +39,41 @@ public:
     // Copies the values and notifies the owner.
     void Assign(const TWinMinMaxInfo& source);
     bool DefaultMinMaxInfo() const;
-    int Value(TMinMax which) const { return values_[static_cast<std::size_t>(which)]; }
-    // Notifies the owner of a change.
-    void SetValue(TMinMax which, int value);
+    int MaxPosLeft() const { return values_[fMaxPosLeft]; }
+    void SetMaxPosLeft(int v) { Set(fMaxPosLeft, v); }
+    int MaxPosTop() const { return values_[fMaxPosTop]; }
+    void SetMaxPosTop(int v) { Set(fMaxPosTop, v); }
+    int MaxSizeHeight() const { return values_[fMaxSizeHeight]; }
+    void SetMaxSizeHeight(int v) { Set(fMaxSizeHeight, v); }
+    int MaxSizeWidth() const { return values_[fMaxSizeWidth]; }
+    void SetMaxSizeWidth(int v) { Set(fMaxSizeWidth, v); }
+    int MaxTrackHeight() const { return values_[fMaxTrackHeight]; }
+    void SetMaxTrackHeight(int v) { Set(fMaxTrackHeight, v); }
+    int MaxTrackWidth() const { return values_[fMaxTrackWidth]; }
+    void SetMaxTrackWidth(int v) { Set(fMaxTrackWidth, v); }
+    int MinTrackHeight() const { return values_[fMinTrackHeight]; }
+    void SetMinTrackHeight(int v) { Set(fMinTrackHeight, v); }
+    int MinTrackWidth() const { return values_[fMinTrackWidth]; }
+    void SetMinTrackWidth(int v) { Set(fMinTrackWidth, v); }
 
 private:
+    // One field of the window system's record each.
+    enum Field : std::size_t {
+        fMaxPosLeft,
+        fMaxPosTop,
+        fMaxSizeHeight,
+        fMaxSizeWidth,
+        fMaxTrackHeight,
+        fMaxTrackWidth,
+        fMinTrackHeight,
+        fMinTrackWidth,
+        fieldCount
+    };
+    // Notifies the owner of a change.
+    void Set(Field field, int value);
+
     TFormPlacement* owner_;
-    std::array<int, static_cast<std::size_t>(TMinMax::MinTrackWidth) + 1> values_{};
+    std::array<int, fieldCount> values_{};
 };
 
 class TFormPlacement : public QObject {

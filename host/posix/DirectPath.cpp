@@ -10,16 +10,21 @@
 
 namespace host::posix {
 
+std::string DriveFolder(char letter) {
+    std::string folder = WinePrefix().native();
+    folder += "/dosdevices/";
+    folder += base::AsciiLower(letter);
+    folder += ':';
+    return folder;
+}
+
 std::string DirectHostPath(std::string_view windowsPath) {
     if (windowsPath.find('\0') != std::string_view::npos) return {};
     std::string out;
     std::string_view rest = windowsPath;
     if (rest.size() >= 3 && std::isalpha(static_cast<unsigned char>(rest[0])) && rest[1] == ':' &&
         (rest[2] == '\\' || rest[2] == '/')) {
-        out = WinePrefix().native();
-        out += "/dosdevices/";
-        out += base::AsciiLower(rest[0]);
-        out += ':';
+        out = DriveFolder(rest[0]);
         rest.remove_prefix(2);
     } else if (rest.empty() || rest[0] == '\\' || rest[0] == '/' || (rest.size() >= 2 && rest[1] == ':')) {
         return {};

@@ -11,6 +11,9 @@
 
 namespace host::posix {
 
+// The host folder of drive letter's root: <prefix>/dosdevices/x:.
+std::string DriveFolder(char letter);
+
 // Empty when the path has a form this shortcut does not cover (no drive
 // letter but a leading "\", a bare "X:", a ".." component).
 std::string DirectHostPath(std::string_view windowsPath);

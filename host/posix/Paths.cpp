@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "base/AsciiCase.h"
+#include "host/posix/DirectPath.h"
 #include "host/posix/Wide.h"
 
 namespace fs = std::filesystem;
@@ -30,13 +31,7 @@ bool NameExists(const std::string& hostPath) {
 }
 
 // Built as a string: this runs for every folder the file search enters.
-std::string DriveFolder(char letter) {
-    std::string folder = WinePrefix().native();
-    folder += "/dosdevices/";
-    folder += base::AsciiLower(letter);
-    folder += ':';
-    return folder;
-}
+using posix::DriveFolder;
 
 // Upper-cased wide form of a name for comparing without regard to case; a
 // name that is not UTF-8 is compared byte by byte (ASCII letters folded).

@@ -438,10 +438,10 @@ TEST_F(PlacementTest, MinMaxInfoLimitsTheOuterSize) {
     TFormPlacement* placement = Attach(*form);
     form->show();
     Settle();
-    placement->MinMaxInfo().SetValue(TMinMax::MinTrackWidth, 250);
-    placement->MinMaxInfo().SetValue(TMinMax::MinTrackHeight, 150);
-    placement->MinMaxInfo().SetValue(TMinMax::MaxTrackWidth, 500);
-    placement->MinMaxInfo().SetValue(TMinMax::MaxTrackHeight, 400);
+    placement->MinMaxInfo().SetMinTrackWidth(250);
+    placement->MinMaxInfo().SetMinTrackHeight(150);
+    placement->MinMaxInfo().SetMaxTrackWidth(500);
+    placement->MinMaxInfo().SetMaxTrackHeight(400);
     form->resize(10, 10);
     EXPECT_EQ(form->frameGeometry().size(), QSize(250, 150));
     form->resize(2000, 2000);
