@@ -78,11 +78,8 @@ void FillFromDrives(QWidget* owner, components::TZelGrid& grid, search::TSearcDi
     try {
         settings::TIniFile ini{std::string(kCatalogueIni)};
         DriveList list = ReadDriveList(ini.ReadSectionValues("CDROM"));
-        for (int r = 0; r < grid.RowCount(); ++r) {
-            grid.SetCells(0, r, QString());
-            grid.SetCells(1, r, QString());
-        }
-        grid.SelectedRows().clear();
+        for (int r = 0; r < grid.RowCount(); ++r) DeleteRow(grid, r);
+        grid.SelectedRows().clear(); // marks of rows beyond the grid too
         int r = 0;
         grid.SetCol(1);
         grid.SetRow(0);

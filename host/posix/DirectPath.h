@@ -11,7 +11,8 @@
 
 namespace host::posix {
 
-// The host folder of drive letter's root: <prefix>/dosdevices/x:.
+// The host folder of drive letter's root, <prefix>/dosdevices/x:; built as a
+// string, for it runs for every folder the file search enters.
 std::string DriveFolder(char letter);
 
 // Empty when the path has a form this shortcut does not cover (no drive

@@ -30,9 +30,6 @@ bool NameExists(const std::string& hostPath) {
     return ::lstat(hostPath.c_str(), &st) == 0;
 }
 
-// Built as a string: this runs for every folder the file search enters.
-using posix::DriveFolder;
-
 // Upper-cased wide form of a name for comparing without regard to case; a
 // name that is not UTF-8 is compared byte by byte (ASCII letters folded).
 std::wstring Folded(std::string_view name) {
@@ -77,7 +74,7 @@ HostStart TakeStart(std::string_view& rest) {
     if (rest.size() >= 2 && std::isalpha(static_cast<unsigned char>(rest[0])) && rest[1] == ':') {
         const char drive = rest[0];
         rest.remove_prefix(2);
-        return {DriveFolder(drive)};
+        return {posix::DriveFolder(drive)};
     }
     if (rest.size() >= 2 && IsSep(rest[0]) && IsSep(rest[1])) {
         // A network or device path: Wine's place for those, never a local folder.
@@ -88,7 +85,7 @@ HostStart TakeStart(std::string_view& rest) {
     if (!rest.empty() && IsSep(rest[0])) {
         // The root of the working directory's drive.
         const std::string cwd = ToWindowsPath(fs::current_path(ec));
-        return {DriveFolder(cwd.empty() ? 'z' : cwd[0])};
+        return {posix::DriveFolder(cwd.empty() ? 'z' : cwd[0])};
     }
     return {fs::current_path(ec).native(), true};
 }
