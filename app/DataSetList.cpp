@@ -115,11 +115,12 @@ bool ActivateKeyFile(QWidget* owner, const std::string& source, const std::strin
     if (source.empty()) return false;
     // The old key file is only replaced once the new one is complete, so a
     // failed copy leaves the active data set as it was.
-    if (host::FileExists(target)) host::SetNormalAttributes(target);
-    std::string why;
-    if (host::CopyFileReplace(source, target, &why)) return true;
+    if (host::FileExists(target)) (void)host::SetNormalAttributes(target);
+    const host::Status copied = host::CopyFileReplace(source, target);
+    if (copied) return true;
     if (host::FileExists(source))
-        ErrorBox(owner, u"Файл ключа не скопирован: "_s + ToQ(source) + u" → "_s + ToQ(target) + u": "_s + ToQ(why));
+        ErrorBox(owner, u"Файл ключа не скопирован: "_s + ToQ(source) + u" → "_s + ToQ(target) + u": "_s +
+                            ToQ(copied.Reason()));
     return false;
 }
 
@@ -154,9 +155,10 @@ void SaveList(components::TZelGrid& grid) {
 }
 
 void DeleteListFiles() {
-    host::DeleteFile(kColumn1File);
-    host::DeleteFile(kColumn2File);
-    host::DeleteFile("Selected.txt"); // names match without regard to case
+    // Missing files are no error; any other failure shows at the close.
+    (void)host::DeleteFile(kColumn1File);
+    (void)host::DeleteFile(kColumn2File);
+    (void)host::DeleteFile("Selected.txt"); // names match without regard to case
 }
 
 } // namespace app

@@ -188,7 +188,7 @@ void TfExecute::bbDorvClick(QObject* Sender) {
         // find the setting.
         ErrorBox(this, u"Не удалось записать MultiScreen=1: "_s + ToQ(e.what()));
     }
-    host::StartProgram(path);
+    (void)host::StartProgram(path);
 }
 
 void TfExecute::sb1Click(QObject*) {
@@ -220,7 +220,7 @@ void TfExecute::Image1DblClick(QObject*) {
     // the user picks it, starting in the installation folder.
     const auto file =
         CurrentDialogs().OpenFile(this, u"Программы (*.exe)"_s, host::ToHostPath(ToStd(ui_->PathTxt->text())), {});
-    if (file) host::StartProgram(host::ToWindowsPath(*file));
+    if (file) (void)host::StartProgram(host::ToWindowsPath(*file));
 }
 
 void TfExecute::sbInitClick(QObject*) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "host/Status.h"
+
 namespace host {
 
 // True when an ordinary file (not a folder) exists at the path.
@@ -21,28 +23,36 @@ inline constexpr std::uint64_t kCopyLimitBytes = std::uint64_t{64} << 20;
 // copy leaves the previous target exactly as it was; where no new file can
 // be made in the target's folder, an existing writable target is overwritten
 // in place instead. A pipe, device or a file over kCopyLimitBytes is refused.
-// Returns false on failure, with the reason in why when given.
-bool CopyFileReplace(std::string_view from, std::string_view to, std::string* why = nullptr);
+Status CopyFileReplace(std::string_view from, std::string_view to);
 
-// Deletes a file; false when it could not be deleted (missing included).
-bool DeleteFile(std::string_view path);
+// Deletes a file (a missing one is a failure of kind NotFound).
+Status DeleteFile(std::string_view path);
 
 // Clears read-only, hidden and system (POSIX: gives the owner write
-// permission). False on failure.
-bool SetNormalAttributes(std::string_view path);
+// permission).
+Status SetNormalAttributes(std::string_view path);
 
-// The whole content of a plain file, or nothing when it cannot be read (a
-// pipe or device is never opened for long).
-std::optional<std::string> ReadWholeFile(std::string_view path);
+// The whole content of a plain file (a pipe or device is never opened for
+// long).
+Result<std::string> ReadWholeFile(std::string_view path);
 
 // Replaces a file atomically: a new file beside it is written, flushed and
 // renamed over the old one (whose permissions it keeps). A process killed at
 // any point leaves the old file or the new one. Where no new file can be made
 // in the folder, an existing writable file is overwritten in place and
 // flushed (not atomic). Temporaries a killed write left beside the file are
-// removed. Throws HostError on failure, leaving the old file as it was. The
-// folder must exist.
-void WriteFileAtomic(std::string_view path, std::string_view bytes);
+// removed. A failure leaves the old file as it was. The folder must exist.
+Status WriteFileAtomic(std::string_view path, std::string_view bytes);
+
+// Makes the folder and every missing folder above it.
+Status MakeFolders(std::string_view path);
+
+// Whether a new file can be made in the folder: one is made and removed.
+Status CheckFolderWritable(std::string_view folder);
+
+// The path as the user finds the file on this machine, absolute: the file of
+// the Wine prefix on POSIX, the full path on Windows. For messages.
+std::string DisplayPath(std::string_view path);
 
 // Identity of a folder (device and inode; volume serial and file index on
 // Windows), for noticing that a walk has come back to a folder it is in.

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "host/Status.h"
+
 namespace host {
 
 // The value (UTF-8, at most 1023 characters), or nothing when the file,
@@ -28,8 +30,8 @@ std::vector<std::pair<std::string, std::string>> ProfileEntries(std::string_view
 
 // Replaces the value, or adds the key (and section, and file). Every other
 // byte of the file stays as it was; the file is replaced atomically and the
-// value is visible to a program started after the call returns. Throws
-// HostError on failure, leaving the file as it was.
-void ProfileWrite(std::string_view file, std::string_view section, std::string_view key, std::string_view text);
+// value is visible to a program started after the call returns. A failure
+// leaves the file as it was.
+Status ProfileWrite(std::string_view file, std::string_view section, std::string_view key, std::string_view text);
 
 } // namespace host

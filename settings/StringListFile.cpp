@@ -4,14 +4,13 @@
 
 #include "host/Codec.h"
 #include "host/Files.h"
-#include "host/HostTypes.h"
 #include "settings/Exceptions.h"
 
 namespace settings {
 
-std::optional<std::vector<std::string>> LoadStringList(std::string_view path) {
+host::Result<std::vector<std::string>> LoadStringList(std::string_view path) {
     const auto bytes = host::ReadWholeFile(path);
-    if (!bytes) return std::nullopt;
+    if (!bytes) return bytes.Why();
     const std::string text = host::DecodeStoredText(*bytes);
     const std::string_view rest(text);
     std::vector<std::string> lines;
@@ -32,11 +31,8 @@ std::optional<std::vector<std::string>> LoadStringList(std::string_view path) {
 void SaveStringList(std::string_view path, const std::vector<std::string>& lines) {
     std::string text;
     for (const auto& line : lines) text.append(line).append("\r\n");
-    try {
-        host::WriteFileAtomic(path, host::EncodeStoredText(text));
-    } catch (const host::HostError&) {
-        throw Exception("Не могу записать в " + std::string(path));
-    }
+    if (const host::Status written = host::WriteFileAtomic(path, host::EncodeStoredText(text)); !written)
+        throw Exception("Не могу записать в " + host::DisplayPath(path) + ": " + written.Reason());
 }
 
 } // namespace settings

@@ -1,10 +1,8 @@
 #include "settings/TIniFile.h"
 
-#include <filesystem>
 #include <string>
 #include <utility>
 
-#include "host/HostTypes.h"
 #include "host/Profile.h"
 #include "settings/Exceptions.h"
 #include "settings/NumberRule.h"
@@ -27,13 +25,8 @@ std::vector<std::pair<std::string, std::string>> TIniFile::ReadSectionValues(std
 }
 
 void TIniFile::WriteText(std::string_view section, std::string_view key, std::string_view text) {
-    try {
-        host::ProfileWrite(fileName_, section, key, text);
-    } catch (const host::HostError&) {
-        throw Exception("Не могу записать в " + fileName_);
-    } catch (const std::filesystem::filesystem_error&) {
-        throw Exception("Не могу записать в " + fileName_);
-    }
+    if (const host::Status written = host::ProfileWrite(fileName_, section, key, text); !written)
+        throw Exception("Не могу записать в " + fileName_ + ": " + written.Reason());
 }
 
 std::int32_t TIniFile::ReadNumber(std::string_view section, std::string_view key, std::int32_t def) {

@@ -25,7 +25,7 @@ public:
     // the file (for a section of many keys, where a read per key would
     // parse the file again each time).
     std::vector<std::pair<std::string, std::string>> ReadSectionValues(std::string_view section);
-    // Exception "Не могу записать в %s" on failure.
+    // Exception "Не могу записать в %s: <reason>" on failure.
     void WriteText(std::string_view section, std::string_view key, std::string_view text) override;
     std::int32_t ReadNumber(std::string_view section, std::string_view key, std::int32_t def) override;
     void WriteNumber(std::string_view section, std::string_view key, std::int32_t n) override;

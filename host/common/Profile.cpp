@@ -46,15 +46,19 @@ std::vector<std::pair<std::string, std::string>> ProfileEntries(std::string_view
     return ini::Entries(*bytes, section);
 }
 
-void ProfileWrite(std::string_view file, std::string_view section, std::string_view key, std::string_view text) {
+Status ProfileWrite(std::string_view file, std::string_view section, std::string_view key, std::string_view text) {
     const std::string path = Locate(file);
     const auto bytes = ReadWholeFile(path);
     // A file that is there but cannot be read must not be replaced by a new
     // one holding only the written value.
-    if (!bytes && (FileExists(path) || DirectoryExists(path))) throw HostError("cannot read " + path);
-    const auto out = ini::Write(bytes, section, key, text);
-    if (!out) return;
-    WriteFileAtomic(path, *out);
+    if (!bytes && bytes.Why().Kind() != Fault::NotFound) return bytes.Why();
+    try {
+        const auto out = ini::Write(bytes ? std::optional<std::string>(*bytes) : std::nullopt, section, key, text);
+        if (!out) return {};
+        return WriteFileAtomic(path, *out);
+    } catch (const HostError& e) {
+        return {Fault::Other, e.what()}; // a text the file cannot hold
+    }
 }
 
 } // namespace host

@@ -19,6 +19,7 @@
 #include "host/HostTypes.h"
 #include "host/Paths.h"
 #include "host/common/TempPath.h"
+#include "host/posix/Failure.h"
 #include "host/posix/ReplaceFile.h"
 #include "host/posix/UniqueFd.h"
 
@@ -220,6 +221,8 @@ int CopyInto(int from, int to) {
     }
 }
 
+Status TooLarge() { return {Fault::Other, "файл больше " + std::to_string(kCopyLimitBytes >> 20) + " МБ"}; }
+
 bool StatPath(std::string_view path, struct stat& st) {
     if (path.empty()) return false;
     return ::stat(ToHostPath(path).c_str(), &st) == 0;
@@ -237,52 +240,50 @@ bool DirectoryExists(std::string_view path) {
     return StatPath(path, st) && S_ISDIR(st.st_mode);
 }
 
-bool CopyFileReplace(std::string_view from, std::string_view to, std::string* why) {
-    const auto fail = [why](const std::string& text) {
-        if (why) *why = text;
-        return false;
-    };
-    if (from.empty() || to.empty()) return fail(std::strerror(ENOENT));
+Status CopyFileReplace(std::string_view from, std::string_view to) {
+    if (from.empty() || to.empty()) return posix::Failure(ENOENT);
     // Without blocking: a pipe posing as a key file must not hang the window.
     Fd source(::open(ToHostPath(from).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (!source) return fail(std::strerror(errno));
+    if (!source) return posix::Failure(errno);
     struct stat st {};
-    if (::fstat(source.Get(), &st) != 0) return fail(std::strerror(errno));
-    if (!S_ISREG(st.st_mode)) return fail("это не обычный файл");
-    if (static_cast<std::uint64_t>(st.st_size) > kCopyLimitBytes)
-        return fail("файл больше " + std::to_string(kCopyLimitBytes >> 20) + " МБ");
+    if (::fstat(source.Get(), &st) != 0) return posix::Failure(errno);
+    if (!S_ISREG(st.st_mode)) return {Fault::Other, "это не обычный файл"};
+    if (static_cast<std::uint64_t>(st.st_size) > kCopyLimitBytes) return TooLarge();
     const fs::path target = ToHostPath(to);
     struct stat old {};
     if (::stat(target.c_str(), &old) == 0 && old.st_dev == st.st_dev && old.st_ino == st.st_ino)
-        return true; // already the same file
+        return {}; // already the same file
     if (const int err = ReplaceFile(
             target, [&](int fd) { return CopyInto(source.Get(), fd); }, true))
-        return fail(err == EFBIG ? "файл больше " + std::to_string(kCopyLimitBytes >> 20) + " МБ" : std::strerror(err));
-    return true;
+        return err == EFBIG ? TooLarge() : posix::Failure(err);
+    return {};
 }
 
-bool DeleteFile(std::string_view path) {
-    if (path.empty()) return false;
+Status DeleteFile(std::string_view path) {
+    if (path.empty()) return posix::Failure(ENOENT);
     const fs::path host = ToHostPath(path);
     struct stat st {};
-    if (::lstat(host.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+    if (::lstat(host.c_str(), &st) != 0) return posix::Failure(errno);
+    if (S_ISDIR(st.st_mode)) return posix::Failure(EISDIR);
     // A read-only file cannot be deleted until its attributes are made normal.
-    if (!S_ISLNK(st.st_mode) && (st.st_mode & 0222) == 0) return false;
-    return ::unlink(host.c_str()) == 0;
+    if (!S_ISLNK(st.st_mode) && (st.st_mode & 0222) == 0) return posix::Failure(EACCES);
+    return ::unlink(host.c_str()) == 0 ? Status() : posix::Failure(errno);
 }
 
-bool SetNormalAttributes(std::string_view path) {
+Status SetNormalAttributes(std::string_view path) {
     struct stat st {};
-    if (!StatPath(path, st)) return false;
-    return ::chmod(ToHostPath(path).c_str(), (st.st_mode & 07777) | S_IWUSR) == 0;
+    if (!StatPath(path, st)) return posix::Failure(path.empty() ? ENOENT : errno);
+    return ::chmod(ToHostPath(path).c_str(), (st.st_mode & 07777) | S_IWUSR) == 0 ? Status() : posix::Failure(errno);
 }
 
-std::optional<std::string> ReadWholeFile(std::string_view path) {
-    if (path.empty()) return std::nullopt;
+Result<std::string> ReadWholeFile(std::string_view path) {
+    if (path.empty()) return posix::Failure(ENOENT);
     // Only a plain file is read, and opening never waits on a pipe or device.
     Fd fd(::open(ToHostPath(path).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!fd) return posix::Failure(errno);
     struct stat st {};
-    if (!fd || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    if (::fstat(fd.Get(), &st) != 0) return posix::Failure(errno);
+    if (!S_ISREG(st.st_mode)) return Status(Fault::Other, "это не обычный файл");
     std::string content;
     content.reserve(static_cast<std::size_t>(st.st_size));
     std::vector<char> buffer(1 << 16);
@@ -290,7 +291,7 @@ std::optional<std::string> ReadWholeFile(std::string_view path) {
         const ssize_t n = ::read(fd.Get(), buffer.data(), buffer.size());
         if (n < 0) {
             if (errno == EINTR) continue;
-            return std::nullopt;
+            return posix::Failure(errno);
         }
         if (n == 0) return content;
         content.append(buffer.data(), static_cast<std::size_t>(n));
@@ -303,11 +304,43 @@ int posix::ReplaceHostFile(const fs::path& target, std::string_view bytes) {
         target, [&](int fd) { return WriteAll(fd, bytes); }, false);
 }
 
-void WriteFileAtomic(std::string_view path, std::string_view bytes) {
-    const fs::path host = ToHostPath(path);
+Status WriteFileAtomic(std::string_view path, std::string_view bytes) {
     if (const int err = ReplaceFile(
-            host, [&](int fd) { return WriteAll(fd, bytes); }, true))
-        throw HostError("cannot write " + std::string(path) + " (" + host.string() + "): " + std::strerror(err));
+            ToHostPath(path), [&](int fd) { return WriteAll(fd, bytes); }, true))
+        return posix::Failure(err);
+    return {};
+}
+
+Status MakeFolders(std::string_view path) {
+    std::error_code ec;
+    const fs::path host = ToHostPath(path);
+    fs::create_directories(host, ec);
+    if (ec) return posix::Failure(ec.value());
+    return fs::is_directory(host, ec) ? Status() : posix::Failure(ENOTDIR);
+}
+
+Status CheckFolderWritable(std::string_view folder) {
+    const fs::path host = ToHostPath(folder.empty() ? std::string_view(".") : folder);
+    struct stat st {};
+    if (::stat(host.c_str(), &st) != 0) return posix::Failure(errno);
+    if (!S_ISDIR(st.st_mode)) return posix::Failure(ENOTDIR);
+    // As the writes do: a folder without write permission bits takes no new
+    // file, whoever runs us (root included).
+    if ((st.st_mode & 0222) == 0) return posix::Failure(EACCES);
+    Fd fd(::open(host.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+    if (fd || (errno != EOPNOTSUPP && errno != EISDIR)) return fd ? Status() : posix::Failure(errno);
+    TempName temp;
+    std::string name = TempPathFor(host / "probe");
+    fd.Reset(::open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600));
+    if (!fd) return posix::Failure(errno);
+    temp.Set(std::move(name));
+    return {};
+}
+
+std::string DisplayPath(std::string_view path) {
+    std::error_code ec;
+    const fs::path absolute = fs::absolute(ToHostPath(path), ec);
+    return (ec ? ToHostPath(path) : absolute.lexically_normal()).string();
 }
 
 std::optional<FileId> FolderId(std::string_view path) {

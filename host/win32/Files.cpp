@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <random>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include "host/HostTypes.h"
@@ -147,11 +149,8 @@ bool DirectoryExists(std::string_view path) {
     return attributes != kNoAttributes && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool CopyFileReplace(std::string_view from, std::string_view to, std::string* why) {
-    const auto fail = [why](DWORD err) {
-        if (why) *why = win32::ErrorText(err);
-        return false;
-    };
+Status CopyFileReplace(std::string_view from, std::string_view to) {
+    const auto fail = [](DWORD err) { return win32::Failure(err); };
     const std::wstring source = Wide(from), target = StoredName(Wide(to));
     const DWORD sourceAttributes = AttributesOf(source);
     if (target.empty() || sourceAttributes == kNoAttributes) return fail(ERROR_FILE_NOT_FOUND);
@@ -172,34 +171,35 @@ bool CopyFileReplace(std::string_view from, std::string_view to, std::string* wh
         const auto bytes = ReadWholeFile(from);
         if (!bytes) return fail(err);
         if (const DWORD again = OverwriteInPlace(target, *bytes)) return fail(again);
-        return true;
+        return {};
     }
     temp.Set(std::move(name));
     if (const DWORD err = MoveIntoPlace(temp, target, attributes)) return fail(err);
-    return true;
+    return {};
 }
 
-bool DeleteFile(std::string_view path) {
+Status DeleteFile(std::string_view path) {
     const std::wstring wide = Wide(path);
-    return !wide.empty() && ::DeleteFileW(wide.c_str());
+    if (wide.empty()) return win32::Failure(ERROR_INVALID_NAME);
+    return ::DeleteFileW(wide.c_str()) ? Status() : win32::Failure(::GetLastError());
 }
 
-bool SetNormalAttributes(std::string_view path) {
+Status SetNormalAttributes(std::string_view path) {
     const std::wstring wide = Wide(path);
     const DWORD attributes = AttributesOf(wide);
-    if (attributes == kNoAttributes) return false;
+    if (attributes == kNoAttributes) return win32::Failure(wide.empty() ? ERROR_INVALID_NAME : ::GetLastError());
     DWORD plain = attributes & ~DWORD{FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                       FILE_ATTRIBUTE_DIRECTORY};
     if (plain == 0) plain = FILE_ATTRIBUTE_NORMAL;
-    return ::SetFileAttributesW(wide.c_str(), plain);
+    return ::SetFileAttributesW(wide.c_str(), plain) ? Status() : win32::Failure(::GetLastError());
 }
 
-std::optional<std::string> ReadWholeFile(std::string_view path) {
+Result<std::string> ReadWholeFile(std::string_view path) {
     const std::wstring wide = Wide(path);
-    if (wide.empty()) return std::nullopt;
+    if (wide.empty()) return win32::Failure(ERROR_INVALID_NAME);
     win32::Handle file(::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return std::nullopt;
+    if (!file) return win32::Failure(::GetLastError());
     std::string content;
     LARGE_INTEGER size{};
     if (::GetFileSizeEx(file.Get(), &size) && size.QuadPart > 0)
@@ -207,15 +207,46 @@ std::optional<std::string> ReadWholeFile(std::string_view path) {
     std::vector<char> buffer(1 << 16);
     for (;;) {
         DWORD n = 0;
-        if (!::ReadFile(file.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &n, nullptr)) return std::nullopt;
+        if (!::ReadFile(file.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &n, nullptr))
+            return win32::Failure(::GetLastError());
         if (n == 0) return content;
         content.append(buffer.data(), n);
     }
 }
 
-void WriteFileAtomic(std::string_view path, std::string_view bytes) {
-    if (const DWORD err = WriteReplacing(Wide(path), bytes))
-        throw HostError("cannot write " + std::string(path) + ": " + win32::ErrorText(err));
+Status WriteFileAtomic(std::string_view path, std::string_view bytes) {
+    if (const DWORD err = WriteReplacing(Wide(path), bytes)) return win32::Failure(err);
+    return {};
+}
+
+Status MakeFolders(std::string_view path) {
+    const std::wstring wide = Wide(path);
+    if (wide.empty()) return win32::Failure(ERROR_INVALID_NAME);
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(wide), ec);
+    if (DirectoryExists(path)) return {};
+    return ec ? Status(Fault::Other, ec.message()) : win32::Failure(ERROR_PATH_NOT_FOUND);
+}
+
+Status CheckFolderWritable(std::string_view folder) {
+    const std::wstring wide = Wide(folder.empty() ? std::string_view(".") : folder);
+    if (wide.empty()) return win32::Failure(ERROR_INVALID_NAME);
+    const std::wstring probe = TempNameFor(wide + L"\\probe");
+    win32::Handle file(::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    return file ? Status() : win32::Failure(::GetLastError());
+}
+
+std::string DisplayPath(std::string_view path) {
+    const std::wstring wide = Wide(path);
+    if (wide.empty()) return std::string(path);
+    const DWORD n = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (n == 0) return std::string(path);
+    std::wstring full(n, L'\0');
+    const DWORD written = ::GetFullPathNameW(wide.c_str(), n, full.data(), nullptr);
+    if (written == 0 || written >= n) return std::string(path);
+    full.resize(written);
+    return win32::WideToUtf8(full);
 }
 
 std::optional<FileId> FolderId(std::string_view path) {

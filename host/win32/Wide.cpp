@@ -54,4 +54,21 @@ std::string ErrorText(DWORD error) {
     return WideToUtf8(text);
 }
 
+Status Failure(DWORD error) {
+    Fault kind = Fault::Other;
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE: kind = Fault::NotFound; break;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+    case ERROR_PRIVILEGE_NOT_HELD: kind = Fault::Denied; break;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_USER_MAPPED_FILE: kind = Fault::InUse; break;
+    default: break;
+    }
+    return {kind, ErrorText(error)};
+}
+
 } // namespace host::win32

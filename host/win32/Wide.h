@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "host/Status.h"
+
 namespace host::win32 {
 
 // Nothing when the text is not valid UTF-8.
@@ -23,6 +25,8 @@ std::string WideToUtf8(std::wstring_view text);
 
 // The system's text for an error code (GetLastError), in UTF-8.
 std::string ErrorText(DWORD error);
+// An error code as the host layer's failure, with the system's text.
+Status Failure(DWORD error);
 
 // Closes a kernel handle when it goes out of scope.
 class Handle final {

@@ -54,13 +54,13 @@ TEST_P(KilledWriter, LeavesTheOldOrTheNewFileAndTheNextWriteCleansUp) {
     switch (what) {
     case Killed::ListFile:
         file = box.WorkDir() / "column1.txt";
-        write = [&](int i) { host::WriteFileAtomic("column1.txt", version(i)); };
+        write = [&](int i) { (void)host::WriteFileAtomic("column1.txt", version(i)); };
         whole = [&](const std::string& c) { return isVersion(c, 8); };
         break;
     case Killed::KeyFileCopy:
         file = box.WindowsDir() / "TVDORVKY.INI";
         for (int i = 0; i < 4; ++i) testenv::WriteFile(box.MapDrive('E') / std::to_string(i), version(i));
-        write = [&](int i) { host::CopyFileReplace("E:\\" + std::to_string(i % 4), "C:\\windows\\TVDORVKY.INI"); };
+        write = [&](int i) { (void)host::CopyFileReplace("E:\\" + std::to_string(i % 4), "C:\\windows\\TVDORVKY.INI"); };
         whole = [&](const std::string& c) { return isVersion(c, 4); };
         break;
     case Killed::KeyStore:
@@ -126,7 +126,7 @@ TEST(AtomicWrite, StaleTemporariesGoAtTheNextWriteAndLiveOnesStay) {
     const int held = ::open(live.c_str(), O_RDONLY);
     ASSERT_GE(held, 0);
     ASSERT_EQ(::flock(held, LOCK_EX), 0);
-    host::WriteFileAtomic("state.txt", "new");
+    ASSERT_TRUE(host::WriteFileAtomic("state.txt", "new"));
     EXPECT_FALSE(fs::exists(stale));
     EXPECT_TRUE(fs::exists(live));
     EXPECT_TRUE(fs::exists(other)) << "another file's temporary is not this write's business";
@@ -139,14 +139,12 @@ TEST(AtomicWrite, LockedFolderIsWrittenInPlaceOrRefused) {
     testenv::WriteFile(folder / "tvdorvw.ini", "old");
     testenv::WriteFile(box.WorkDir() / "key.ini", "key");
     fs::permissions(folder, static_cast<fs::perms>(0555));
-    host::WriteFileAtomic("locked\\tvdorvw.ini", "new");
+    ASSERT_TRUE(host::WriteFileAtomic("locked\\tvdorvw.ini", "new"));
     EXPECT_EQ(testenv::ReadFile(folder / "tvdorvw.ini"), "new");
     EXPECT_TRUE(host::CopyFileReplace("key.ini", "locked\\tvdorvw.ini"));
     EXPECT_EQ(testenv::ReadFile(folder / "tvdorvw.ini"), "key");
-    std::string why;
-    EXPECT_FALSE(host::CopyFileReplace("key.ini", "locked\\new.ini", &why));
-    EXPECT_FALSE(why.empty());
-    EXPECT_THROW(host::WriteFileAtomic("locked\\new.ini", "x"), host::HostError);
+    EXPECT_EQ(host::CopyFileReplace("key.ini", "locked\\new.ini").Kind(), host::Fault::Denied);
+    EXPECT_EQ(host::WriteFileAtomic("locked\\new.ini", "x").Kind(), host::Fault::Denied);
     EXPECT_FALSE(fs::exists(folder / "new.ini"));
     fs::permissions(folder, fs::perms::owner_all);
 }
@@ -156,7 +154,7 @@ TEST(AtomicWrite, ReplacedFileKeepsItsPermissionsAndLinks) {
     testenv::WriteFile(box.WorkDir() / "private.ini", "old");
     fs::permissions(box.WorkDir() / "private.ini",
                     fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    host::WriteFileAtomic("private.ini", "new");
+    ASSERT_TRUE(host::WriteFileAtomic("private.ini", "new"));
     EXPECT_EQ(testenv::ReadFile(box.WorkDir() / "private.ini"), "new");
     EXPECT_EQ(fs::status(box.WorkDir() / "private.ini").permissions(),
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
@@ -164,7 +162,7 @@ TEST(AtomicWrite, ReplacedFileKeepsItsPermissionsAndLinks) {
     // A file reached through a link is written where the link points.
     testenv::WriteFile(box.Root() / "elsewhere" / "tvdorvw.ini", "old");
     fs::create_symlink(box.Root() / "elsewhere" / "tvdorvw.ini", box.WorkDir() / "tvdorvw.ini");
-    host::WriteFileAtomic("tvdorvw.ini", "new");
+    ASSERT_TRUE(host::WriteFileAtomic("tvdorvw.ini", "new"));
     EXPECT_TRUE(fs::is_symlink(box.WorkDir() / "tvdorvw.ini"));
     EXPECT_EQ(testenv::ReadFile(box.Root() / "elsewhere" / "tvdorvw.ini"), "new");
 

@@ -66,6 +66,19 @@ std::string AwaitRecord(const fs::path& record) {
 
 bool HasChildren() { return !(::waitpid(-1, nullptr, WNOHANG) < 0 && errno == ECHILD); }
 
+// Starts the program and waits for the watch's verdict, asking as the window
+// does (never blocking); the start's own failure when there was one.
+host::Status StartAndJudge(std::string_view path) {
+    auto watch = host::StartProgram(path);
+    if (!watch) return watch.Why();
+    for (int i = 0; i < 400; ++i) {
+        if (auto verdict = (*watch)->Verdict()) return *verdict;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ADD_FAILURE() << "no verdict within 4 s";
+    return {};
+}
+
 } // namespace
 
 TEST(StartProgram, HandsTheWindowsPathToWineAsOneArgumentDetached) {
@@ -75,7 +88,7 @@ TEST(StartProgram, HandsTheWindowsPathToWineAsOneArgumentDetached) {
     ScopedEnv env("WINE", wine.string());
 
     const std::string path = "C:\\Program Files\\DORV Cat\\it's \"odd\" $HOME;`id` *.exe";
-    ASSERT_TRUE(host::StartProgram(path));
+    ASSERT_TRUE(StartAndJudge(path));
     EXPECT_FALSE(HasChildren()) << "the started program must not be our child";
     EXPECT_EQ(AwaitRecord(record), "1\n[" + path + "]\n/dev/null\n");
     // A session of its own: the launcher's end or hang-up does not reach it.
@@ -83,7 +96,7 @@ TEST(StartProgram, HandsTheWindowsPathToWineAsOneArgumentDetached) {
     EXPECT_NE(std::stol(session), static_cast<long>(::getsid(0))) << session;
 
     fs::remove(record);
-    ASSERT_TRUE(host::StartProgram("C:\\Каталог\\dorvwin.exe"));
+    ASSERT_TRUE(StartAndJudge("C:\\Каталог\\dorvwin.exe"));
     EXPECT_EQ(AwaitRecord(record), "1\n[C:\\Каталог\\dorvwin.exe]\n/dev/null\n");
 }
 
@@ -95,11 +108,11 @@ TEST(StartProgram, WithoutWineSetTheProgramNamedWineOnThePathIsStarted) {
     const char* system = std::getenv("PATH");
     ScopedEnv path("PATH", (box.Root() / "empty").string() + ":" + (box.Root() / "bin").string() + ":" +
                                (system ? system : "/usr/bin:/bin"));
-    ASSERT_TRUE(host::StartProgram("C:\\TARVEN\\tdm010.exe"));
+    ASSERT_TRUE(StartAndJudge("C:\\TARVEN\\tdm010.exe"));
     EXPECT_EQ(AwaitRecord(record), "1\n[C:\\TARVEN\\tdm010.exe]\n/dev/null\n");
 }
 
-TEST(StartProgram, AProgramThatCannotBeExecutedGivesFalse) {
+TEST(StartProgram, AProgramThatCannotBeExecutedIsAFailureWithItsReason) {
     testenv::Sandbox box;
     testenv::WriteFile(box.Root() / "not-executable", "#!/bin/sh\ntouch started\n");
     testenv::WriteFile(box.Root() / "junk", std::string("\x7F"
@@ -110,7 +123,9 @@ TEST(StartProgram, AProgramThatCannotBeExecutedGivesFalse) {
     for (const fs::path& wine :
          {box.Root() / "missing", box.Root() / "not-executable", box.Root() / "junk", box.Root() / "folder"}) {
         ScopedEnv env("WINE", wine.string());
-        EXPECT_FALSE(host::StartProgram("C:\\TARVEN\\dorvwin.exe")) << wine;
+        const host::Status started = StartAndJudge("C:\\TARVEN\\dorvwin.exe");
+        EXPECT_FALSE(started) << wine;
+        EXPECT_FALSE(started.Reason().empty()) << wine;
     }
     {
         ScopedEnv env("WINE", "wine --debug"); // one program's name, never split
@@ -125,5 +140,34 @@ TEST(StartProgram, AProgramThatCannotBeExecutedGivesFalse) {
     EXPECT_FALSE(host::StartProgram(""));
     EXPECT_FALSE(host::StartProgram(std::string("C:\\TARVEN\\app.exe\0x.exe", 23)));
     EXPECT_FALSE(fs::exists(box.WorkDir() / "started"));
+    EXPECT_FALSE(HasChildren());
+}
+
+// Wine refuses some programs only once it runs, and ends at once with an
+// error status: the watch reports the status and wine's last message; a
+// program still running when the watch ends has started well, and asking
+// never waits.
+TEST(StartProgram, AnEarlyEndIsReportedWithItsLastMessageALongRunIsNot) {
+    testenv::Sandbox box;
+    const fs::path refusing = box.Root() / "refusing-wine";
+    testenv::WriteFile(refusing, "#!/bin/sh\necho 'wine: loading' >&2\necho 'wine: could not load the program' >&2\nexit 3\n");
+    const fs::path running = box.Root() / "running-wine";
+    testenv::WriteFile(running, "#!/bin/sh\nexec sleep 5\n");
+    for (const fs::path& p : {refusing, running}) fs::permissions(p, fs::perms::owner_all);
+    {
+        ScopedEnv env("WINE", refusing.string());
+        const host::Status started = StartAndJudge("C:\\TARVEN\\dorvwin.exe");
+        EXPECT_FALSE(started);
+        EXPECT_NE(started.Reason().find("3"), std::string::npos) << started.Reason();
+        EXPECT_NE(started.Reason().find("could not load the program"), std::string::npos) << started.Reason();
+    }
+    ScopedEnv env("WINE", running.string());
+    auto watch = host::StartProgram("C:\\TARVEN\\dorvwin.exe");
+    ASSERT_TRUE(watch);
+    const auto asked = std::chrono::steady_clock::now();
+    EXPECT_FALSE((*watch)->Verdict()) << "a verdict before the watch is over";
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::milliseconds(100));
+    EXPECT_TRUE(StartAndJudge("C:\\TARVEN\\dorvwin.exe"));
+    watch = host::Status(); // the watcher is reaped, not left as a zombie
     EXPECT_FALSE(HasChildren());
 }

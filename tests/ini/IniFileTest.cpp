@@ -29,7 +29,9 @@ void ExpectWriteRefused(TIniFile& ini, const char* section, const char* key, con
         ini.WriteText(section, key, text);
         ADD_FAILURE() << "no error writing " << key;
     } catch (const settings::Exception& e) {
-        EXPECT_EQ(string(e.what()), "Не могу записать в " + ini.FileName());
+        const string expected = "Не могу записать в " + ini.FileName() + ": ";
+        EXPECT_EQ(string(e.what()).substr(0, expected.size()), expected) << e.what();
+        EXPECT_GT(string(e.what()).size(), expected.size()) << "the reason is missing";
     }
 }
 

@@ -33,7 +33,7 @@ TEST(IniKill, KilledWriterLeavesTheOldOrTheNewFile) {
         ASSERT_GE(pid, 0);
         if (pid == 0) {
             for (int v = 1; v < 100000; ++v)
-                host::ProfileWrite("big.ini", "Counter", "n", std::to_string(ms * 100000 + v));
+                (void)host::ProfileWrite("big.ini", "Counter", "n", std::to_string(ms * 100000 + v));
             ::_exit(0);
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
