@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/CatalogueFiles.h"
 #include "app/Dialogs.h"
 #include "app/WindowRules.h"
 #include "components/TZelGrid.h"
@@ -68,15 +69,15 @@ void DeleteRow(components::TZelGrid& grid, int row) {
     grid.Invalidate();
 }
 
-void FillFromDrives(QWidget* owner, components::TZelGrid& grid, search::TSearcDir& search, std::string_view windowsDir,
-                    const bool& stop) {
-    if (!host::FileExists(JoinPath(windowsDir, kCatalogueIni))) {
+void FillFromDrives(QWidget* owner, components::TZelGrid& grid, search::TSearcDir& search,
+                    const CatalogueFiles& files, const bool& stop) {
+    if (!files.Installed()) {
         ErrorBox(owner, u"Вероятно вы еще не установили \"DORV\"."_s + u'\r' +
                             u" В WINDOWS-директории остутствует файл TVODRVW.INI."_s);
         return;
     }
     try {
-        settings::TIniFile ini{std::string(kCatalogueIni)};
+        settings::TIniFile ini{files.Read(kCatalogueIni)};
         DriveList list = ReadDriveList(ini.ReadSectionValues("CDROM"));
         for (int r = 0; r < grid.RowCount(); ++r) DeleteRow(grid, r);
         grid.SelectedRows().clear(); // marks of rows beyond the grid too
@@ -111,16 +112,21 @@ void FillFromDrives(QWidget* owner, components::TZelGrid& grid, search::TSearcDi
     grid.Invalidate();
 }
 
-bool ActivateKeyFile(QWidget* owner, const std::string& source, const std::string& target) {
+bool ActivateKeyFile(QWidget* owner, const std::string& source, const CatalogueFiles& files) {
     if (source.empty()) return false;
     // The old key file is only replaced once the new one is complete, so a
     // failed copy leaves the active data set as it was.
-    if (host::FileExists(target)) (void)host::SetNormalAttributes(target);
-    const host::Status copied = host::CopyFileReplace(source, target);
-    if (copied) return true;
-    if (host::FileExists(source))
-        ErrorBox(owner, u"Файл ключа не скопирован: "_s + ToQ(source) + u" → "_s + ToQ(target) + u": "_s +
-                            ToQ(copied.Reason()));
+    const CatalogueWrite copied = files.Write(kKeyFile, [&source](const std::string& target) {
+        if (host::FileExists(target)) (void)host::SetNormalAttributes(target);
+        return host::CopyFileReplace(source, target);
+    });
+    if (copied.status) return true;
+    if (host::FileExists(source)) {
+        QString text = u"Файл ключа не скопирован: "_s + ToQ(source) + u" → "_s + ToQ(copied.path) + u": "_s +
+                       ToQ(copied.status.Reason());
+        if (const std::string advice = files.Advice(copied); !advice.empty()) text += u'\r' + ToQ(advice);
+        ErrorBox(owner, text);
+    }
     return false;
 }
 
@@ -142,16 +148,20 @@ bool LoadList(components::TZelGrid& grid) {
     return loaded;
 }
 
-void SaveList(components::TZelGrid& grid) {
+std::vector<SaveFailure> SaveList(components::TZelGrid& grid) {
     std::vector<std::string> column1, column2, marks;
     for (int r = 0; r < grid.RowCount(); ++r) {
         column1.push_back(components::ToStd(grid.Cells(0, r)));
         column2.push_back(components::ToStd(grid.Cells(1, r)));
     }
     for (const QString& mark : grid.SelectedRows()) marks.push_back(components::ToStd(mark));
-    settings::SaveStringList(kColumn1File, column1);
-    settings::SaveStringList(kColumn2File, column2);
-    settings::SaveStringList(kSelectedFile, marks);
+    std::vector<SaveFailure> failures;
+    for (const auto& [file, lines] : {std::pair{kColumn1File, &column1}, std::pair{kColumn2File, &column2},
+                                      std::pair{kSelectedFile, &marks}}) {
+        if (const host::Status written = settings::WriteStringList(file, *lines); !written)
+            failures.push_back({host::DisplayPath(file), written.Reason()});
+    }
+    return failures;
 }
 
 void DeleteListFiles() {

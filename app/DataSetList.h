@@ -6,6 +6,9 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "app/StoredState.h"
 
 class QWidget;
 
@@ -18,28 +21,33 @@ class TSearcDir;
 
 namespace app {
 
+class CatalogueFiles;
+
 bool IsRowMarked(components::TZelGrid& grid, int row);
 void ToggleMark(components::TZelGrid& grid, int row);
 // Empties the row and drops its mark.
 void DeleteRow(components::TZelGrid& grid, int row);
 
 // Fills the grid afresh from the drives the catalogue's INI file lists (in
-// the working directory): each drive's key file, or the drive marked with
-// what went wrong. Ends early when stop turns true during a search. Without
-// the INI file in the Windows directory the user is told and nothing changes.
-void FillFromDrives(QWidget* owner, components::TZelGrid& grid, search::TSearcDir& search, std::string_view windowsDir,
-                    const bool& stop);
+// the place the catalogue reads): each drive's key file, or the drive marked
+// with what went wrong. Ends early when stop turns true during a search.
+// Without the INI file in the Windows directory the user is told and nothing
+// changes.
+void FillFromDrives(QWidget* owner, components::TZelGrid& grid, search::TSearcDir& search,
+                    const CatalogueFiles& files, const bool& stop);
 
-// Copies the key file over the active one; true when copied. A key file that
-// is missing says nothing here (the row's hint shows it); one that is there
-// but could not be copied is told.
-bool ActivateKeyFile(QWidget* owner, const std::string& source, const std::string& target);
+// Copies the key file over the active one, where the catalogue reads it;
+// true when it got there. A key file that is missing says nothing here (the
+// row's hint shows it); one that is there but could not be copied is told,
+// with the place, the reason and what to do.
+bool ActivateKeyFile(QWidget* owner, const std::string& source, const CatalogueFiles& files);
 
 // Fills the grid from the files. False when a file is there but could not be
 // read: the list then is not the one stored, and must not be saved over it.
 bool LoadList(components::TZelGrid& grid);
-// Writes the grid's columns and marks; throws when a file cannot be written.
-void SaveList(components::TZelGrid& grid);
+// Writes the grid's columns and marks, each file on its own; the files that
+// could not be written, with the reasons.
+std::vector<SaveFailure> SaveList(components::TZelGrid& grid);
 // Removes the files, so the next list starts afresh.
 void DeleteListFiles();
 

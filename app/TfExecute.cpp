@@ -5,10 +5,13 @@
 #include <QScopeGuard>
 #include <exception>
 
+#include "app/CatalogueFiles.h"
 #include "app/DataSetList.h"
 #include "app/Design.h"
 #include "app/Dialogs.h"
 #include "app/ErrorReport.h"
+#include "app/ProgramStart.h"
+#include "app/StoredState.h"
 #include "app/SysZel.h"
 #include "app/TAboutBox.h"
 #include "app/WindowRules.h"
@@ -19,14 +22,14 @@
 #include "host/Codec.h"
 #include "host/Files.h"
 #include "host/Paths.h"
-#include "host/Process.h"
+#include "host/Profile.h"
 #include "search/TSearcDir.h"
 #include "settings/NumberRule.h"
-#include "settings/TIniFile.h"
 #include "settings/TRegistry.h"
 #include "ui_TfExecute.h"
 
 using namespace Qt::Literals::StringLiterals;
+using namespace std::string_literals;
 
 namespace app {
 
@@ -35,7 +38,6 @@ using components::ToStd;
 
 namespace {
 
-constexpr std::string_view kRegKey = "ExecuteDorv";
 constexpr int kDefaultRows = 8;
 // A row count from the command line beyond this would only exhaust memory;
 // the catalogue lists a few drives.
@@ -109,27 +111,18 @@ void TfExecute::FormCreate(QObject*) {
     Grid().SetRowCount(std::min(settings::StrToIntDef(ToStd(first), kDefaultRows), kMaxRows));
 
     settings::TRegistry reg;
-    reg.OpenKeyPath(kRegKey, true);
-
-    if (reg.ValuePresent("DorvDirectory")) {
-        try {
-            ui_->PathTxt->setText(ToQ(reg.ReadText("DorvDirectory")));
-        } catch (const std::exception&) {
-            // The design folder stays.
-        }
-    }
+    reg.OpenKeyPath(kStateKey, true);
+    if (const auto folder = ReadInstallFolder(reg)) ui_->PathTxt->setText(ToQ(*folder));
     SettleWindowsDirectory(reg);
-    const QString hint =
-        u"Директория Виндоуз :"_s + ToQ(WindowsDir_) + u'\r' + u"Системная директория  :"_s + ToQ(SystemDir_);
-    ui_->sbInit->setProperty("Hint", hint);
-    ui_->sbInit->setToolTip(QString(hint).replace(u'\r', u'\n'));
+    ShowFolders();
 
     listLoaded_ = LoadList(Grid());
+    WarnIfListCannotBeKept();
 
     Resizer1->ResizeControls(this);
     SGLight1->Restore();
 
-    if (reg.ValuePresent("DorvDisk")) ActiveDisk_ = reg.ReadText("DorvDisk");
+    ActiveDisk_ = ReadActiveDisk(reg);
     reg.CloseKey();
 
     setWindowTitle(ToQ(ActiveDisk_));
@@ -139,33 +132,61 @@ void TfExecute::FormCreate(QObject*) {
 // The folder key files go to: the system directory's parent, unless it is not
 // the Windows directory, when the user's choice is asked for once and stored.
 void TfExecute::SettleWindowsDirectory(settings::TRegistry& reg) {
-    WindowsDir_ = env_.windowsDirectory;
-    SystemDir_ = env_.systemDirectory;
-    TargetDir_ = DerivedTargetDir(SystemDir_);
-    if (reg.ValuePresent("ValidWindowsDirectory")) {
-        TargetDir_ = reg.ReadText("ValidWindowsDirectory");
-        WindowsDir_ = TargetDir_;
+    WindowsFolders folders = SettleFolders(reg, env_.windowsDirectory, env_.systemDirectory);
+    WindowsDir_ = folders.windowsDir;
+    SystemDir_ = folders.systemDir;
+    TargetDir_ = folders.targetDir;
+    if (folders.ask) {
+        StoreValidFolder(reg, folders, BrowseForFolder(this, "Выберите каталог Windows"));
+        TargetDir_ = folders.targetDir;
     }
-    if (!IsWindowsDirectory(TargetDir_, WindowsDir_)) {
-        const std::string chosen = BrowseForFolder(this, "Выберите каталог Windows");
-        if (!chosen.empty()) TargetDir_ = chosen;
-        reg.WriteText("ValidWindowsDirectory", TargetDir_);
-    }
+}
+
+CatalogueFiles TfExecute::Files() const {
+    return {env_.windowsDirectory, TargetDir_, CatalogueRedirection::Of(ToStd(ui_->PathTxt->text()))};
+}
+
+// The hint names the folders; and the one the catalogue's files are really
+// read from, when that is its per-user copy.
+void TfExecute::ShowFolders() {
+    QString hint =
+        u"Директория Виндоуз :"_s + ToQ(WindowsDir_) + u'\r' + u"Системная директория  :"_s + ToQ(SystemDir_);
+    const CatalogueFiles files = Files();
+    if (const std::string used = files.Read(kKeyFile); used != files.Real(kKeyFile))
+        hint += u'\r' + u"Файлы каталога :"_s + ToQ(used.substr(0, used.find_last_of('\\')));
+    ui_->sbInit->setProperty("Hint", hint);
+    ui_->sbInit->setToolTip(QString(hint).replace(u'\r', u'\n'));
+}
+
+// Told once the window is up, before the user's work rather than at its end.
+void TfExecute::WarnIfListCannotBeKept() {
+    const host::Status writable = host::CheckFolderWritable(".");
+    if (writable) return;
+    const QString text = u"В рабочую папку "_s + ToQ(host::DisplayPath(".")) + u" нельзя записать: "_s +
+                         ToQ(writable.Reason()) + u'\r' +
+                         u"Список наборов данных не будет в ней сохранён при закрытии."_s;
+    QMetaObject::invokeMethod(
+        &wiring_, [this, text] { ErrorBox(this, text); }, Qt::QueuedConnection);
 }
 
 void TfExecute::FormClose(QObject*, components::TCloseAction&) {
     // A fill still running stops at its next entry and changes nothing more.
     if (filling_) closing_ = true;
+    // Each store on its own: one that fails keeps none of the others from
+    // being written.
+    std::vector<SaveFailure> failures;
     // Files the start never read hold a list this window never showed.
-    if (listLoaded_) SaveList(Grid());
-
-    SGLight1->Save();
-
-    settings::TRegistry reg;
-    reg.OpenKeyPath(kRegKey, true);
-    reg.WriteText("DorvDirectory", ToStd(ui_->PathTxt->text()));
-    reg.WriteText("DorvDisk", ActiveDisk_);
-    reg.CloseKey();
+    if (listLoaded_) failures = SaveList(Grid());
+    try {
+        SGLight1->Save();
+    } catch (const std::exception& e) {
+        failures.push_back({"HKEY_CURRENT_USER\\"s + std::string(kStateKey) + "\\Font", e.what()});
+    }
+    for (SaveFailure& f : SaveState(ToStd(ui_->PathTxt->text()), ActiveDisk_)) failures.push_back(std::move(f));
+    if (failures.empty()) return;
+    QString text = u"При закрытии не сохранено:"_s;
+    for (const SaveFailure& f : failures) text += u'\r' + ToQ(f.what) + u": "_s + ToQ(f.why);
+    ErrorBox(this, text);
 }
 
 void TfExecute::bbDorvClick(QObject* Sender) {
@@ -180,15 +201,18 @@ void TfExecute::bbDorvClick(QObject* Sender) {
                  u"Нет файла : "_s + ToQ(host::UpperAnsi(hint)) + u" по указанному пути  "_s + ToQ(folder) + u'\\');
         return;
     }
-    try {
-        settings::TIniFile ini{std::string(kCatalogueIni)};
-        ini.WriteNumber("Condition", "MultiScreen", 1);
-    } catch (const std::exception& e) {
+    const CatalogueFiles files = Files();
+    const CatalogueWrite written = files.Write(
+        kCatalogueIni, [](const std::string& ini) { return host::ProfileWrite(ini, "Condition", "MultiScreen", "1"); });
+    if (!written.status) {
         // The catalogue starts all the same, but the user learns it will not
         // find the setting.
-        ErrorBox(this, u"Не удалось записать MultiScreen=1: "_s + ToQ(e.what()));
+        QString text = u"Не удалось записать MultiScreen=1 в "_s + ToQ(written.path) + u": "_s +
+                       ToQ(written.status.Reason());
+        if (const std::string advice = files.Advice(written); !advice.empty()) text += u'\r' + ToQ(advice);
+        ErrorBox(this, text);
     }
-    (void)host::StartProgram(path);
+    StartProgramTold(this, path);
 }
 
 void TfExecute::sb1Click(QObject*) {
@@ -220,7 +244,7 @@ void TfExecute::Image1DblClick(QObject*) {
     // the user picks it, starting in the installation folder.
     const auto file =
         CurrentDialogs().OpenFile(this, u"Программы (*.exe)"_s, host::ToHostPath(ToStd(ui_->PathTxt->text())), {});
-    if (file) (void)host::StartProgram(host::ToWindowsPath(*file));
+    if (file) StartProgramTold(this, host::ToWindowsPath(*file));
 }
 
 void TfExecute::sbInitClick(QObject*) {
@@ -244,7 +268,10 @@ void TfExecute::sbInitClick(QObject*) {
     if (!closing_) InfoBox(this, u"Ok"_s);
 }
 
-void TfExecute::FillDataSetList() { FillFromDrives(this, Grid(), *sd1_, TargetDir_, closing_); }
+void TfExecute::FillDataSetList() {
+    FillFromDrives(this, Grid(), *sd1_, Files(), closing_);
+    ShowFolders();
+}
 
 void TfExecute::sg1Click(QObject*) {
     const int row = Grid().Row();
@@ -255,9 +282,10 @@ void TfExecute::sg1Click(QObject*) {
 
 void TfExecute::Activate() {
     const int row = Grid().Row();
-    if (!ActivateKeyFile(this, ToStd(Grid().Cells(1, row)), JoinPath(TargetDir_, kKeyFile))) return;
+    if (!ActivateKeyFile(this, ToStd(Grid().Cells(1, row)), Files())) return;
     ActiveDisk_ = ToStd(Grid().Cells(0, row));
     setWindowTitle(ToQ(ActiveDisk_));
+    ShowFolders();
 }
 
 void TfExecute::sg1DblClick(QObject* Sender) {

@@ -28,6 +28,7 @@ class TfExecute;
 
 namespace app {
 
+class CatalogueFiles;
 class TAboutBox;
 
 // What the window takes from its surroundings; tests set their own.
@@ -82,6 +83,9 @@ public:
 private:
     void Wire();
     void SettleWindowsDirectory(settings::TRegistry& reg);
+    CatalogueFiles Files() const;
+    void ShowFolders();
+    void WarnIfListCannotBeKept();
     void Activate();
     components::TZelGrid& Grid() const;
 

@@ -12,12 +12,6 @@
 
 namespace app {
 
-// The catalogue's INI file, in the Windows directory and, as the program's
-// working directory sees it, in the working directory.
-inline constexpr std::string_view kCatalogueIni = "tvdorvw.ini";
-// The active data set's key file, in the Windows directory.
-inline constexpr std::string_view kKeyFile = "TVDORVKY.INI";
-
 // "Drive_Max" and the "DriveN" entries by N (the first of a name, as a read
 // of it finds), from one read of the section.
 struct DriveList {

@@ -4,8 +4,10 @@
 #include "app/TAboutBox.h"
 #include "app/TfExecute.h"
 #include "app/Translation.h"
+#include "host/Process.h"
 
 int main(int argc, char** argv) {
+    host::PrepareProcess();
     QApplication application(argc, argv);
     app::InstallQtTranslation(application);
     // The application title; the window system shows it for a main window

@@ -28,10 +28,14 @@ host::Result<std::vector<std::string>> LoadStringList(std::string_view path) {
     return lines;
 }
 
-void SaveStringList(std::string_view path, const std::vector<std::string>& lines) {
+host::Status WriteStringList(std::string_view path, const std::vector<std::string>& lines) {
     std::string text;
     for (const auto& line : lines) text.append(line).append("\r\n");
-    if (const host::Status written = host::WriteFileAtomic(path, host::EncodeStoredText(text)); !written)
+    return host::WriteFileAtomic(path, host::EncodeStoredText(text));
+}
+
+void SaveStringList(std::string_view path, const std::vector<std::string>& lines) {
+    if (const host::Status written = WriteStringList(path, lines); !written)
         throw Exception("Не могу записать в " + host::DisplayPath(path) + ": " + written.Reason());
 }
 

@@ -14,7 +14,9 @@ namespace settings {
 // The lines of the file (CR LF, LF or CR ends), or why it cannot be read. A
 // final line end adds no empty line.
 host::Result<std::vector<std::string>> LoadStringList(std::string_view path);
-// Rewrites the file atomically. Exception "Не могу записать в %s: <reason>"
+// Rewrites the file atomically; why it could not.
+host::Status WriteStringList(std::string_view path, const std::vector<std::string>& lines);
+// The same, with the exception "Не могу записать в %s: <reason>"
 // on failure, naming the file by its absolute path.
 void SaveStringList(std::string_view path, const std::vector<std::string>& lines);
 

@@ -119,9 +119,10 @@ public:
         ::fcntl(status_.Get(), F_SETFL, ::fcntl(status_.Get(), F_GETFL) | O_NONBLOCK);
     }
     ~PosixWatch() override {
-        // A launcher that closes before the verdict does not leave the
-        // watcher behind as its zombie.
-        if (watcher_ > 0) Reap(true);
+        // A watcher done by now is reaped; one still watching is not waited
+        // for (a closing window must not hang), and the system reaps it with
+        // the launcher.
+        if (watcher_ > 0) Reap(false);
     }
 
     std::optional<Status> Verdict() override {
@@ -137,7 +138,7 @@ public:
             if (n < 0) return std::nullopt; // the watch goes on
             break;                          // every writer is gone
         }
-        Reap(false);
+        Reap(true); // it has closed the pipe: it is ending
         verdict_ = Judge();
         return verdict_;
     }

@@ -74,6 +74,27 @@ TEST_F(LaunchTest, ExistingExecutableSetsMultiScreenAndStartsTheExactPath) {
     EXPECT_EQ(starts[0], "1|C:\\TARVEN\\dorvwin.exe");
 }
 
+// A start that fails is told, naming the program and the reason: at once
+// when wine cannot be run, and without blocking the window when wine ends at
+// once with an error status (a program it refuses), with its last message.
+TEST_F(LaunchTest, AFailedStartIsToldWithTheProgramAndTheReason) {
+    testenv::WriteFile(Tarven() / "dorvwin.exe", "MZ");
+    const fs::path refusing = sandbox.Root() / "refusing-wine";
+    testenv::WriteFile(refusing, "#!/bin/sh\necho 'wine: Bad EXE format for C:\\TARVEN\\dorvwin.exe.' >&2\nexit 1\n");
+    fs::permissions(refusing, fs::perms::owner_all);
+    auto w = MakeWindow();
+    for (const fs::path& wine : {sandbox.Root() / "no-wine", refusing}) {
+        qputenv("WINE", QByteArray::fromStdString(wine.string()));
+        dialogs.messages.clear();
+        bbDorv(*w)->click();
+        QTRY_COMPARE_WITH_TIMEOUT(dialogs.messages.size(), 1u, 4000);
+        const QString text = dialogs.messages[0].text;
+        EXPECT_EQ(dialogs.messages[0].title, u"Ошибка"_s);
+        EXPECT_TRUE(text.startsWith(u"Не удалось запустить C:\\TARVEN\\dorvwin.exe: "_s)) << text.toStdString();
+        EXPECT_TRUE(text.contains(wine == refusing ? u"Bad EXE format"_s : u"no-wine"_s)) << text.toStdString();
+    }
+}
+
 TEST_F(LaunchTest, FolderWithBlanksAndTrailingBackslashStartsOneArgument) {
     testenv::WriteFile(sandbox.Prefix() / "drive_c" / "Program Files" / "TAR VEN" / "e_dorv.exe", "MZ");
     auto w = MakeWindow();

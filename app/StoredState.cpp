@@ -1,0 +1,70 @@
+#include "app/StoredState.h"
+
+#include <exception>
+
+#include "app/WindowRules.h"
+#include "settings/TRegistry.h"
+
+namespace app {
+namespace {
+
+constexpr std::string_view kInstallFolder = "DorvDirectory";
+constexpr std::string_view kActiveDisk = "DorvDisk";
+constexpr std::string_view kValidWindowsDir = "ValidWindowsDirectory";
+
+// Where a value lives, as the user finds it in the registry editor.
+std::string ValueName(std::string_view name) {
+    return "HKEY_CURRENT_USER\\" + std::string(kStateKey) + "\\" + std::string(name);
+}
+
+} // namespace
+
+std::optional<std::string> ReadInstallFolder(settings::TRegistry& reg) {
+    if (!reg.ValuePresent(kInstallFolder)) return std::nullopt;
+    try {
+        return reg.ReadText(kInstallFolder);
+    } catch (const std::exception&) {
+        return std::nullopt; // the design folder stays
+    }
+}
+
+WindowsFolders SettleFolders(settings::TRegistry& reg, std::string_view windowsDirectory,
+                             std::string_view systemDirectory) {
+    WindowsFolders f{std::string(windowsDirectory), DerivedTargetDir(systemDirectory), std::string(systemDirectory)};
+    if (reg.ValuePresent(kValidWindowsDir)) {
+        f.targetDir = reg.ReadText(kValidWindowsDir);
+        f.windowsDir = f.targetDir;
+    }
+    f.ask = !IsWindowsDirectory(f.targetDir, f.windowsDir);
+    return f;
+}
+
+void StoreValidFolder(settings::TRegistry& reg, WindowsFolders& folders, const std::string& chosen) {
+    if (!chosen.empty()) folders.targetDir = chosen;
+    reg.WriteText(kValidWindowsDir, folders.targetDir);
+    folders.ask = false;
+}
+
+std::string ReadActiveDisk(settings::TRegistry& reg) {
+    return reg.ValuePresent(kActiveDisk) ? reg.ReadText(kActiveDisk) : std::string();
+}
+
+std::vector<SaveFailure> SaveState(std::string_view installFolder, std::string_view activeDisk) {
+    std::vector<SaveFailure> failures;
+    settings::TRegistry reg;
+    if (!reg.OpenKeyPath(kStateKey, true)) {
+        failures.push_back({"HKEY_CURRENT_USER\\" + std::string(kStateKey), "раздел реестра не открывается"});
+        return failures;
+    }
+    for (const auto& [name, text] : {std::pair{kInstallFolder, installFolder}, std::pair{kActiveDisk, activeDisk}}) {
+        try {
+            reg.WriteText(name, text);
+        } catch (const std::exception& e) {
+            failures.push_back({ValueName(name), e.what()});
+        }
+    }
+    reg.CloseKey();
+    return failures;
+}
+
+} // namespace app
