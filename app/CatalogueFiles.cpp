@@ -94,8 +94,8 @@ std::string CatalogueFiles::Advice(const CatalogueWrite& failed) const {
     switch (failed.status.Kind()) {
     case host::Fault::Denied:
         return how_.elevated ? "Запускайте каталог и эту панель одинаково: обе от имени администратора или обе без."
-                             : "Попросите администратора разрешить изменение файлов " + std::string(kKeyFile) +
-                                   " и " + std::string(kCatalogueIni) + " в папке " + FolderOf(failed.path) +
+                             : "Попросите администратора разрешить изменение файлов " + std::string(kKeyFile) + " и " +
+                                   std::string(kCatalogueIni) + " в папке " + FolderOf(failed.path) +
                                    ", или запускайте каталог и эту панель одинаково.";
     case host::Fault::InUse: return "Файл занят другой программой; повторите позже.";
     default: return {};

@@ -78,7 +78,8 @@ public:
     // one exists; when the file itself is refused and the catalogue is
     // redirected, the copy (made first when missing). The status tells
     // whether the place the catalogue reads got the change.
-    CatalogueWrite Write(std::string_view name, const std::function<host::Status(const std::string& path)>& write) const;
+    CatalogueWrite Write(std::string_view name,
+                         const std::function<host::Status(const std::string& path)>& write) const;
 
     // What the user can do about a failed write, for the box; empty when
     // there is no advice.

@@ -69,8 +69,8 @@ void DeleteRow(components::TZelGrid& grid, int row) {
     grid.Invalidate();
 }
 
-void FillFromDrives(QWidget* owner, components::TZelGrid& grid, search::TSearcDir& search,
-                    const CatalogueFiles& files, const bool& stop) {
+void FillFromDrives(QWidget* owner, components::TZelGrid& grid, search::TSearcDir& search, const CatalogueFiles& files,
+                    const bool& stop) {
     if (!files.Installed()) {
         ErrorBox(owner, u"Вероятно вы еще не установили \"DORV\"."_s + u'\r' +
                             u" В WINDOWS-директории остутствует файл TVODRVW.INI."_s);
@@ -156,8 +156,8 @@ std::vector<SaveFailure> SaveList(components::TZelGrid& grid) {
     }
     for (const QString& mark : grid.SelectedRows()) marks.push_back(components::ToStd(mark));
     std::vector<SaveFailure> failures;
-    for (const auto& [file, lines] : {std::pair{kColumn1File, &column1}, std::pair{kColumn2File, &column2},
-                                      std::pair{kSelectedFile, &marks}}) {
+    for (const auto& [file, lines] :
+         {std::pair{kColumn1File, &column1}, std::pair{kColumn2File, &column2}, std::pair{kSelectedFile, &marks}}) {
         if (const host::Status written = settings::WriteStringList(file, *lines); !written)
             failures.push_back({host::DisplayPath(file), written.Reason()});
     }

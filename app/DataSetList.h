@@ -33,8 +33,8 @@ void DeleteRow(components::TZelGrid& grid, int row);
 // with what went wrong. Ends early when stop turns true during a search.
 // Without the INI file in the Windows directory the user is told and nothing
 // changes.
-void FillFromDrives(QWidget* owner, components::TZelGrid& grid, search::TSearcDir& search,
-                    const CatalogueFiles& files, const bool& stop);
+void FillFromDrives(QWidget* owner, components::TZelGrid& grid, search::TSearcDir& search, const CatalogueFiles& files,
+                    const bool& stop);
 
 // Copies the key file over the active one, where the catalogue reads it;
 // true when it got there. A key file that is missing says nothing here (the

@@ -207,8 +207,8 @@ void TfExecute::bbDorvClick(QObject* Sender) {
     if (!written.status) {
         // The catalogue starts all the same, but the user learns it will not
         // find the setting.
-        QString text = u"Не удалось записать MultiScreen=1 в "_s + ToQ(written.path) + u": "_s +
-                       ToQ(written.status.Reason());
+        QString text =
+            u"Не удалось записать MultiScreen=1 в "_s + ToQ(written.path) + u": "_s + ToQ(written.status.Reason());
         if (const std::string advice = files.Advice(written); !advice.empty()) text += u'\r' + ToQ(advice);
         ErrorBox(this, text);
     }

@@ -8,9 +8,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -162,8 +162,8 @@ private:
         if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return {};
         std::string reason = WIFEXITED(status) ? program_ + " завершился с кодом " + std::to_string(WEXITSTATUS(status))
                                                : program_ + " прерван сигналом " + std::to_string(WTERMSIG(status));
-        const std::size_t size = std::min<std::size_t>(static_cast<std::size_t>(std::max(record.size, 0)),
-                                                       said_.size() - sizeof record);
+        const std::size_t size =
+            std::min<std::size_t>(static_cast<std::size_t>(std::max(record.size, 0)), said_.size() - sizeof record);
         if (const std::string last = LastLine(std::string_view(said_).substr(sizeof record, size)); !last.empty())
             reason += ": " + last;
         return {Fault::Other, reason};
@@ -182,7 +182,7 @@ struct Launch {
     std::string program;
     std::vector<char*> argv;
     int statusFd;
-    int errorsFd; // -1 when there is no file for the program's messages
+    int errorsFd;             // -1 when there is no file for the program's messages
     std::vector<char> report; // a Record and the message's tail
 };
 constexpr std::size_t kTail = 1024;
@@ -230,8 +230,8 @@ constexpr std::size_t kTail = 1024;
                 record.size = n > 0 ? static_cast<int>(n) : 0;
             }
             std::memcpy(launch.report.data(), &record, sizeof record);
-            [[maybe_unused]] const ssize_t n = ::write(launch.statusFd, launch.report.data(),
-                                                       sizeof record + static_cast<std::size_t>(record.size));
+            [[maybe_unused]] const ssize_t n =
+                ::write(launch.statusFd, launch.report.data(), sizeof record + static_cast<std::size_t>(record.size));
             ::_exit(0);
         }
         ::nanosleep(&pollEvery, nullptr);
@@ -256,7 +256,10 @@ Result<std::unique_ptr<StartWatch>> StartProgram(std::string_view windowsPath) {
     Pipe status;
     if (!status.Ok()) return posix::Failure(errno);
     const posix::UniqueFd errors = ErrorOutput();
-    Launch launch{program, {arg0.data(), arg1.data(), nullptr}, status.Write(), errors ? errors.Get() : -1,
+    Launch launch{program,
+                  {arg0.data(), arg1.data(), nullptr},
+                  status.Write(),
+                  errors ? errors.Get() : -1,
                   std::vector<char>(sizeof(Record) + kTail)};
     const pid_t watcher = ::fork();
     if (watcher < 0) return posix::Failure(errno);

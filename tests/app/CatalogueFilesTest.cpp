@@ -34,15 +34,15 @@ TEST_P(CatalogueFilesTable, WritesWhereTheCatalogueReads) {
     const Row& r = GetParam();
     std::map<std::string, std::string> disk{{kReal, "old key;"}};
     if (r.copyExists) disk[kCopy] = "copy key;";
-    const app::CatalogueDisk fake{
-        [&](const std::string& path) { return disk.count(path) > 0; },
-        [&](const std::string& real, const std::string& copy) {
-            disk[copy] = disk[real];
-            return host::Status();
-        },
-        [](std::string_view path) {
-            return "C:\\Users\\u\\AppData\\Local\\VirtualStore\\" + std::string(path.substr(3));
-        }};
+    const app::CatalogueDisk fake{[&](const std::string& path) { return disk.count(path) > 0; },
+                                  [&](const std::string& real, const std::string& copy) {
+                                      disk[copy] = disk[real];
+                                      return host::Status();
+                                  },
+                                  [](std::string_view path) {
+                                      return "C:\\Users\\u\\AppData\\Local\\VirtualStore\\" +
+                                             std::string(path.substr(3));
+                                  }};
     const CatalogueFiles files("C:\\WINDOWS", "C:\\WINDOWS\\", {r.redirected, r.elevated}, fake);
     EXPECT_EQ(files.Read("TVDORVKY.INI"), r.read);
 
@@ -72,17 +72,17 @@ std::vector<Row> Rows() {
     std::vector<Row> rows;
     for (const bool elevated : {false, true}) {
         rows.insert(rows.end(), {
-            // Not redirected: the catalogue reads the file itself; a copy is kept in step.
-            {false, elevated, false, true, true, {kReal}, kReal, kReal},
-            {false, elevated, false, false, false, {}, kReal, kReal},
-            {false, elevated, true, true, true, {kReal, kCopy}, kReal, kReal},
-            {false, elevated, true, false, false, {kCopy}, kReal, kReal},
-            // Redirected: the copy once there is one, made at the first refusal.
-            {true, elevated, false, true, true, {kReal}, kReal, kReal},
-            {true, elevated, false, false, true, {kCopy}, kCopy, kReal},
-            {true, elevated, true, true, true, {kReal, kCopy}, kCopy, kCopy},
-            {true, elevated, true, false, true, {kCopy}, kCopy, kCopy},
-        });
+                                    // Not redirected: the catalogue reads the file itself; a copy is kept in step.
+                                    {false, elevated, false, true, true, {kReal}, kReal, kReal},
+                                    {false, elevated, false, false, false, {}, kReal, kReal},
+                                    {false, elevated, true, true, true, {kReal, kCopy}, kReal, kReal},
+                                    {false, elevated, true, false, false, {kCopy}, kReal, kReal},
+                                    // Redirected: the copy once there is one, made at the first refusal.
+                                    {true, elevated, false, true, true, {kReal}, kReal, kReal},
+                                    {true, elevated, false, false, true, {kCopy}, kCopy, kReal},
+                                    {true, elevated, true, true, true, {kReal, kCopy}, kCopy, kCopy},
+                                    {true, elevated, true, false, true, {kCopy}, kCopy, kCopy},
+                                });
     }
     return rows;
 }
@@ -98,9 +98,10 @@ INSTANTIATE_TEST_SUITE_P(AllCases, CatalogueFilesTable, ::testing::ValuesIn(Rows
 // installed for a redirected catalogue only.
 TEST(CatalogueFiles, EachFileInItsFolder) {
     std::set<std::string> existing{"C:\\Users\\u\\VS\\CHOSEN\\tvdorvw.ini"};
-    const app::CatalogueDisk fake{[&](const std::string& path) { return existing.count(path) > 0; },
-                                  [](const std::string&, const std::string&) { return host::Status(); },
-                                  [](std::string_view path) { return "C:\\Users\\u\\VS\\" + std::string(path.substr(3)); }};
+    const app::CatalogueDisk fake{
+        [&](const std::string& path) { return existing.count(path) > 0; },
+        [](const std::string&, const std::string&) { return host::Status(); },
+        [](std::string_view path) { return "C:\\Users\\u\\VS\\" + std::string(path.substr(3)); }};
     for (const bool redirected : {false, true}) {
         const CatalogueFiles files("C:\\WINDOWS", "D:\\CHOSEN\\", {redirected, false}, fake);
         EXPECT_EQ(files.Real("tvdorvw.ini"), "C:\\WINDOWS\\tvdorvw.ini");

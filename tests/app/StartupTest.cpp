@@ -276,11 +276,11 @@ TEST_P(LostListTest, TheCloseSavesEverythingElseAndNamesEachFailure) {
     EXPECT_EQ(fs::exists(sandbox.WorkDir() / "selected.txt"), !c.folderReadOnly);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Close, LostListTest,
-    ::testing::Values(LostListCase{"OneFile", false, {"column1.txt"}},
-                      LostListCase{"ReadOnlyFolder", true, {"column1.txt", "column2.txt", "selected.txt"}}),
-    [](const auto& param) { return std::string(param.param.name); });
+INSTANTIATE_TEST_SUITE_P(Close, LostListTest,
+                         ::testing::Values(LostListCase{"OneFile", false, {"column1.txt"}},
+                                           LostListCase{
+                                               "ReadOnlyFolder", true, {"column1.txt", "column2.txt", "selected.txt"}}),
+                         [](const auto& param) { return std::string(param.param.name); });
 
 } // namespace
 } // namespace apptest
