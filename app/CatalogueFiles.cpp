@@ -35,9 +35,17 @@ CatalogueDisk CatalogueDisk::Host() {
             [](std::string_view path) { return host::VirtualStorePath(path); }};
 }
 
-CatalogueFiles::CatalogueFiles(std::string windowsDir, std::string targetDir, CatalogueRedirection how,
+CatalogueFiles::CatalogueFiles(std::string windowsDir, std::string targetDir, std::function<CatalogueRedirection()> how,
                                CatalogueDisk disk)
-    : windowsDir_(std::move(windowsDir)), targetDir_(std::move(targetDir)), how_(how), disk_(std::move(disk)) {}
+    : windowsDir_(std::move(windowsDir)),
+      targetDir_(std::move(targetDir)),
+      ask_(std::move(how)),
+      disk_(std::move(disk)) {}
+
+const CatalogueRedirection& CatalogueFiles::How() const {
+    if (!how_) how_ = ask_();
+    return *how_;
+}
 
 std::string CatalogueFiles::Real(std::string_view name) const {
     // The catalogue reads its INI file in the system's Windows directory; key
@@ -49,14 +57,14 @@ std::string CatalogueFiles::Copy(std::string_view name) const { return disk_.cop
 
 std::string CatalogueFiles::Read(std::string_view name) const {
     const std::string copy = Copy(name);
-    return how_.redirected && !copy.empty() && disk_.exists(copy) ? copy : Real(name);
+    return !copy.empty() && disk_.exists(copy) && How().redirected ? copy : Real(name);
 }
 
 bool CatalogueFiles::Installed() const {
     const std::string real = JoinPath(targetDir_, kCatalogueIni);
     if (disk_.exists(real)) return true;
     const std::string copy = disk_.copyOf(real);
-    return how_.redirected && !copy.empty() && disk_.exists(copy);
+    return !copy.empty() && disk_.exists(copy) && How().redirected;
 }
 
 CatalogueWrite CatalogueFiles::Write(std::string_view name,
@@ -69,7 +77,7 @@ CatalogueWrite CatalogueFiles::Write(std::string_view name,
     // A redirected catalogue reads its copy once one exists, and makes one
     // at its first refused write: the launcher does as it would.
     const bool catalogueReadsCopy =
-        how_.redirected && !copy.empty() && (copyExists || (!own && own.Kind() == host::Fault::Denied));
+        !copy.empty() && (copyExists || (!own && own.Kind() == host::Fault::Denied)) && How().redirected;
     if (!catalogueReadsCopy) {
         // A copy the catalogue does not read is still kept in step, for
         // the day it does.
@@ -93,10 +101,10 @@ CatalogueWrite CatalogueFiles::Write(std::string_view name,
 std::string CatalogueFiles::Advice(const CatalogueWrite& failed) const {
     switch (failed.status.Kind()) {
     case host::Fault::Denied:
-        return how_.elevated ? "Запускайте каталог и эту панель одинаково: обе от имени администратора или обе без."
-                             : "Попросите администратора разрешить изменение файлов " + std::string(kKeyFile) + " и " +
-                                   std::string(kCatalogueIni) + " в папке " + FolderOf(failed.path) +
-                                   ", или запускайте каталог и эту панель одинаково.";
+        return How().elevated ? "Запускайте каталог и эту панель одинаково: обе от имени администратора или обе без."
+                              : "Попросите администратора разрешить изменение файлов " + std::string(kKeyFile) + " и " +
+                                    std::string(kCatalogueIni) + " в папке " + FolderOf(failed.path) +
+                                    ", или запускайте каталог и эту панель одинаково.";
     case host::Fault::InUse: return "Файл занят другой программой; повторите позже.";
     default: return {};
     }

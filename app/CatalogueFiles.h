@@ -7,6 +7,7 @@
 // is, so it follows the catalogue there itself.
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,8 +58,10 @@ struct CatalogueWrite {
 class CatalogueFiles {
 public:
     // windowsDir: the system's Windows directory, where the catalogue keeps
-    // its INI file; targetDir: the folder key files are copied into.
-    CatalogueFiles(std::string windowsDir, std::string targetDir, CatalogueRedirection how,
+    // its INI file; targetDir: the folder key files are copied into. how is
+    // asked only when a per-user copy is in question (it reads the
+    // catalogue's program), and once.
+    CatalogueFiles(std::string windowsDir, std::string targetDir, std::function<CatalogueRedirection()> how,
                    CatalogueDisk disk = CatalogueDisk::Host());
 
     // The file itself, in its folder.
@@ -86,9 +89,12 @@ public:
     std::string Advice(const CatalogueWrite& failed) const;
 
 private:
+    const CatalogueRedirection& How() const;
+
     std::string windowsDir_;
     std::string targetDir_;
-    CatalogueRedirection how_;
+    std::function<CatalogueRedirection()> ask_;
+    mutable std::optional<CatalogueRedirection> how_;
     CatalogueDisk disk_;
 };
 

@@ -143,7 +143,8 @@ void TfExecute::SettleWindowsDirectory(settings::TRegistry& reg) {
 }
 
 CatalogueFiles TfExecute::Files() const {
-    return {env_.windowsDirectory, TargetDir_, CatalogueRedirection::Of(ToStd(ui_->PathTxt->text()))};
+    return {env_.windowsDirectory, TargetDir_,
+            [folder = ToStd(ui_->PathTxt->text())] { return CatalogueRedirection::Of(folder); }};
 }
 
 // The hint names the folders; and the one the catalogue's files are really

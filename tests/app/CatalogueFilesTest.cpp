@@ -43,7 +43,12 @@ TEST_P(CatalogueFilesTable, WritesWhereTheCatalogueReads) {
                                       return "C:\\Users\\u\\AppData\\Local\\VirtualStore\\" +
                                              std::string(path.substr(3));
                                   }};
-    const CatalogueFiles files("C:\\WINDOWS", "C:\\WINDOWS\\", {r.redirected, r.elevated}, fake);
+    const CatalogueFiles files(
+        "C:\\WINDOWS", "C:\\WINDOWS\\",
+        [&r] {
+            return app::CatalogueRedirection{r.redirected, r.elevated};
+        },
+        fake);
     EXPECT_EQ(files.Read("TVDORVKY.INI"), r.read);
 
     const app::CatalogueWrite out = files.Write("TVDORVKY.INI", [&](const std::string& path) {
@@ -103,7 +108,12 @@ TEST(CatalogueFiles, EachFileInItsFolder) {
         [](const std::string&, const std::string&) { return host::Status(); },
         [](std::string_view path) { return "C:\\Users\\u\\VS\\" + std::string(path.substr(3)); }};
     for (const bool redirected : {false, true}) {
-        const CatalogueFiles files("C:\\WINDOWS", "D:\\CHOSEN\\", {redirected, false}, fake);
+        const CatalogueFiles files(
+            "C:\\WINDOWS", "D:\\CHOSEN\\",
+            [redirected] {
+                return app::CatalogueRedirection{redirected, false};
+            },
+            fake);
         EXPECT_EQ(files.Real("tvdorvw.ini"), "C:\\WINDOWS\\tvdorvw.ini");
         EXPECT_EQ(files.Real("TVDORVKY.INI"), "D:\\CHOSEN\\TVDORVKY.INI");
         EXPECT_EQ(files.Installed(), redirected);
