@@ -28,7 +28,7 @@ TEST(IniKill, KilledWriterLeavesTheOldOrTheNewFile) {
     testenv::WriteFile(file, base);
 
     int progressed = 0;
-    for (const int ms : {1, 2, 5, 9, 14, 23, 37, 60, 90, 140}) {
+    for (const int ms : {1, 2, 5, 9, 14, 23, 37, 60, 90, 140, 300, 700}) {
         const pid_t pid = ::fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
