@@ -129,17 +129,6 @@ DWORD AttributesForNew(const std::wstring& target) {
     return kept ? kept : FILE_ATTRIBUTE_NORMAL;
 }
 
-// The target's access rules onto the new file. ReplaceFileW keeps them on
-// Windows; Wine's does not, and there they stand for the file's mode bits.
-void CopyAccessRules(const std::wstring& target, const std::wstring& temp) {
-    DWORD size = 0;
-    ::GetFileSecurityW(target.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
-    if (size == 0) return;
-    std::vector<unsigned char> descriptor(size);
-    if (::GetFileSecurityW(target.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(), size, &size))
-        ::SetFileSecurityW(temp.c_str(), DACL_SECURITY_INFORMATION, descriptor.data());
-}
-
 // Puts the finished temporary in the target's place. Returns 0 or the error.
 DWORD MoveIntoPlace(TempFile& temp, const std::wstring& given) {
     // Full paths: Wine's ReplaceFileW takes no relative one.
@@ -147,7 +136,6 @@ DWORD MoveIntoPlace(TempFile& temp, const std::wstring& given) {
     const wchar_t* from = fullTemp.c_str();
     if (!::SetFileAttributesW(from, AttributesForNew(target))) return ::GetLastError();
     const bool existed = AttributesOf(target) != kNoAttributes;
-    if (existed) CopyAccessRules(target, fullTemp);
     const DWORD error = Retried([&]() -> DWORD {
         if (AttributesOf(target) == kNoAttributes)
             return ::MoveFileExW(from, target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
@@ -271,7 +259,10 @@ Status DeleteFile(std::string_view path) {
     const std::wstring wide = Wide(path);
     if (wide.empty()) return win32::Failure(ERROR_INVALID_NAME);
     const DWORD error = Retried([&]() -> DWORD { return ::DeleteFileW(wide.c_str()) ? 0 : ::GetLastError(); });
-    return error ? Fail(error, wide) : Status();
+    if (error) return Fail(error, wide);
+    // Wine reports a deletion its user may not make as done and keeps the
+    // file; Windows refuses it.
+    return AttributesOf(wide) == kNoAttributes ? Status() : win32::Failure(ERROR_ACCESS_DENIED);
 }
 
 Status SetNormalAttributes(std::string_view path) {
