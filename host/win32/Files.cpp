@@ -129,6 +129,16 @@ DWORD AttributesForNew(const std::wstring& target) {
     return kept ? kept : FILE_ATTRIBUTE_NORMAL;
 }
 
+// ReplaceFileW tells only that the old file could not be removed: another
+// program holds it, or this user may not remove it. Opening it for removal
+// tells which.
+DWORD WhyNotRemoved(const std::wstring& target) {
+    const win32::Handle probe(::CreateFileW(target.c_str(), DELETE,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return probe ? DWORD{ERROR_UNABLE_TO_REMOVE_REPLACED} : ::GetLastError();
+}
+
 // Puts the finished temporary in the target's place. Returns 0 or the error.
 DWORD MoveIntoPlace(TempFile& temp, const std::wstring& given) {
     // Full paths: Wine's ReplaceFileW takes no relative one.
@@ -143,6 +153,7 @@ DWORD MoveIntoPlace(TempFile& temp, const std::wstring& given) {
                        : ::GetLastError();
         if (::ReplaceFileW(target.c_str(), from, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) return 0;
         const DWORD failed = ::GetLastError();
+        if (failed == ERROR_UNABLE_TO_REMOVE_REPLACED) return WhyNotRemoved(target);
         // The old file is gone but the new one kept its name: finish the move.
         if (failed == ERROR_UNABLE_TO_MOVE_REPLACEMENT && AttributesOf(target) == kNoAttributes)
             return ::MoveFileExW(from, target.c_str(), MOVEFILE_WRITE_THROUGH) ? 0 : ::GetLastError();
