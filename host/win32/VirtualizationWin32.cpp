@@ -24,22 +24,6 @@ private:
     wchar_t* text_ = nullptr;
 };
 
-// Closes a registry key when it goes out of scope.
-class PolicyKey final {
-public:
-    PolicyKey() = default;
-    ~PolicyKey() {
-        if (key_) ::RegCloseKey(key_);
-    }
-    PolicyKey(const PolicyKey&) = delete;
-    PolicyKey& operator=(const PolicyKey&) = delete;
-    HKEY* Out() { return &key_; }
-    HKEY Get() const { return key_; }
-
-private:
-    HKEY key_ = nullptr;
-};
-
 // A policy switch: off only when the value is there and 0.
 bool SwitchedOn(HKEY key, const wchar_t* name) {
     DWORD value = 0, size = sizeof value, type = REG_NONE;
@@ -68,7 +52,7 @@ std::string VirtualStorePath(std::string_view windowsPath) {
 }
 
 bool VirtualizationAllowed() {
-    PolicyKey key;
+    win32::Key key;
     if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System", 0,
                         KEY_QUERY_VALUE, key.Out()) != ERROR_SUCCESS)
         return true; // no policy: Windows' defaults, both on

@@ -54,4 +54,20 @@ private:
     HANDLE h_;
 };
 
+// Closes a registry key when it goes out of scope.
+class Key final {
+public:
+    Key() = default;
+    ~Key() {
+        if (h_) ::RegCloseKey(h_);
+    }
+    Key(const Key&) = delete;
+    Key& operator=(const Key&) = delete;
+    HKEY Get() const { return h_; }
+    HKEY* Out() { return &h_; }
+
+private:
+    HKEY h_ = nullptr;
+};
+
 } // namespace host::win32

@@ -124,8 +124,8 @@ TEST(FilesWin32, FileHeldForAMomentIsWaitedForThenReportedInUseByName) {
 
 TEST(FilesWin32, PathsPastTheOldLimitWork) {
     testenv::Sandbox box;
-    std::string folder = (box.WorkDir() / "").string();
-    for (int i = 0; folder.size() < 300; ++i) folder += "folder number " + std::to_string(i) + "\\";
+    std::string folder = (box.WorkDir() / "").string(), last;
+    for (int i = 0; folder.size() < 300; ++i) folder += (last = "folder number " + std::to_string(i)) + "\\";
     const std::string file = folder + "tvdorvw.ini", copy = folder + "TVDORVKY.INI";
     ASSERT_TRUE(host::MakeFolders(folder));
     ASSERT_TRUE(host::DirectoryExists(folder));
@@ -136,11 +136,9 @@ TEST(FilesWin32, PathsPastTheOldLimitWork) {
     EXPECT_EQ(host::ReadWholeFile(copy), "[DORV]\r\nMultiScreen=1\r\n");
     EXPECT_TRUE(host::CheckFolderWritable(folder));
     EXPECT_EQ(host::DisplayPath(file), file);
-    // A relative path and one with "/" and ".." reach the same file.
-    const std::string relative = folder.substr((box.WorkDir() / "").string().size());
-    EXPECT_EQ(host::ReadWholeFile("./" + relative + "..\\" +
-                                  relative.substr(relative.rfind('\\', relative.size() - 2) + 1) + "tvdorvw.ini"),
-              "[DORV]\r\nMultiScreen=1\r\n");
+    // A relative path with "/" and ".." reaches the same file.
+    const std::string relative = folder.substr(box.WorkDir().string().size() + 1);
+    EXPECT_EQ(host::ReadWholeFile("./" + relative + "../" + last + "/tvdorvw.ini"), "[DORV]\r\nMultiScreen=1\r\n");
     EXPECT_TRUE(host::DeleteFile(file));
     EXPECT_TRUE(host::DeleteFile(copy));
     EXPECT_FALSE(host::FileExists(file));

@@ -20,29 +20,23 @@ constexpr const wchar_t* kPolicy = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersio
 class PolicyValue final {
 public:
     PolicyValue(const wchar_t* name, std::optional<DWORD> value) : name_(name) {
-        ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kPolicy, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr);
-        DWORD size = sizeof old_;
-        had_ = ::RegQueryValueExW(key_, name_, nullptr, nullptr, reinterpret_cast<BYTE*>(&old_), &size) == 0;
+        DWORD old = 0, size = sizeof old;
+        if (::RegGetValueW(HKEY_LOCAL_MACHINE, kPolicy, name, RRF_RT_REG_DWORD, nullptr, &old, &size) == 0) old_ = old;
         Set(value);
     }
-    ~PolicyValue() {
-        Set(had_ ? std::optional<DWORD>(old_) : std::nullopt);
-        ::RegCloseKey(key_);
-    }
+    ~PolicyValue() { Set(old_); }
     PolicyValue(const PolicyValue&) = delete;
     PolicyValue& operator=(const PolicyValue&) = delete;
 
 private:
-    void Set(std::optional<DWORD> value) {
+    void Set(std::optional<DWORD> value) const {
         if (value)
-            ::RegSetValueExW(key_, name_, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&*value), sizeof(DWORD));
+            ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, kPolicy, name_, REG_DWORD, &*value, sizeof(DWORD));
         else
-            ::RegDeleteValueW(key_, name_);
+            ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kPolicy, name_);
     }
     const wchar_t* name_;
-    HKEY key_ = nullptr;
-    DWORD old_ = 0;
-    bool had_ = false;
+    std::optional<DWORD> old_;
 };
 
 } // namespace
