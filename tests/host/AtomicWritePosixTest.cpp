@@ -60,9 +60,7 @@ TEST_P(KilledWriter, LeavesTheOldOrTheNewFileAndTheNextWriteCleansUp) {
     case Killed::KeyFileCopy:
         file = box.WindowsDir() / "TVDORVKY.INI";
         for (int i = 0; i < 4; ++i) testenv::WriteFile(box.MapDrive('E') / std::to_string(i), version(i));
-        write = [&](int i) {
-            (void)host::CopyFileReplace("E:\\" + std::to_string(i % 4), "C:\\windows\\TVDORVKY.INI");
-        };
+        write = [&](int i) { (void)host::CopyFileReplace("E:\\" + std::to_string(i % 4), "C:\\windows\\TVDORVKY.INI"); };
         whole = [&](const std::string& c) { return isVersion(c, 4); };
         break;
     case Killed::KeyStore:

@@ -150,8 +150,7 @@ TEST(StartProgram, AProgramThatCannotBeExecutedIsAFailureWithItsReason) {
 TEST(StartProgram, AnEarlyEndIsReportedWithItsLastMessageALongRunIsNot) {
     testenv::Sandbox box;
     const fs::path refusing = box.Root() / "refusing-wine";
-    testenv::WriteFile(refusing,
-                       "#!/bin/sh\necho 'wine: loading' >&2\necho 'wine: could not load the program' >&2\nexit 3\n");
+    testenv::WriteFile(refusing, "#!/bin/sh\necho 'wine: loading' >&2\necho 'wine: could not load the program' >&2\nexit 3\n");
     const fs::path running = box.Root() / "running-wine";
     testenv::WriteFile(running, "#!/bin/sh\nexec sleep 5\n");
     for (const fs::path& p : {refusing, running}) fs::permissions(p, fs::perms::owner_all);
