@@ -15,7 +15,6 @@
 #include <filesystem>
 #include <string>
 #include <thread>
-#include <utility>
 
 #include "host/Files.h"
 #include "tests/support/Sandbox.h"
