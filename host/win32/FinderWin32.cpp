@@ -82,7 +82,7 @@ struct Finder::Impl {
 };
 
 Finder::Finder(std::string_view pattern, std::uint32_t requested) : impl_(std::make_unique<Impl>()) {
-    const std::wstring wide = win32::PathToWide(pattern);
+    const std::wstring wide = win32::ApiPath(pattern);
     const std::size_t cut = wide.find_last_of(L"\\/");
     impl_->folder = cut == std::wstring::npos ? L"." : wide.substr(0, cut + 1);
     impl_->requested = requested;

@@ -12,20 +12,7 @@
 namespace host {
 namespace {
 
-class Key final {
-public:
-    Key() = default;
-    ~Key() {
-        if (h_) ::RegCloseKey(h_);
-    }
-    Key(const Key&) = delete;
-    Key& operator=(const Key&) = delete;
-    HKEY Get() const { return h_; }
-    HKEY* Out() { return &h_; }
-
-private:
-    HKEY h_ = nullptr;
-};
+using win32::Key;
 
 // A name as the registry takes it: nothing when it is not UTF-8 or holds a
 // zero character, which would end it early and name another key or value.

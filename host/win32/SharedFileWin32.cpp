@@ -12,7 +12,7 @@ HANDLE AsHandle(std::intptr_t h) { return reinterpret_cast<HANDLE>(h); }
 } // namespace
 
 SharedFile::SharedFile(std::string_view windowsPath) {
-    const std::wstring wide = win32::PathToWide(windowsPath);
+    const std::wstring wide = win32::ApiPath(windowsPath);
     if (wide.empty()) return;
     HANDLE h = ::CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);

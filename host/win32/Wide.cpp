@@ -30,6 +30,28 @@ std::wstring PathToWide(std::string_view path) {
     return Utf8ToWideLossy(path);
 }
 
+std::wstring FullPath(const std::wstring& path) {
+    const DWORD n = path.empty() ? 0 : ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    std::wstring full(n, L'\0');
+    const DWORD written = n ? ::GetFullPathNameW(path.c_str(), n, full.data(), nullptr) : 0;
+    if (written == 0 || written >= n) return path;
+    full.resize(written);
+    return full;
+}
+
+std::wstring ApiPath(std::string_view path) {
+    std::wstring wide = PathToWide(path);
+    if (wide.empty() || wide.starts_with(L"\\\\?\\") || wide.starts_with(L"\\\\.\\")) return wide;
+    std::wstring full = FullPath(wide);
+    // Long already where the temporary made beside a file (18 characters
+    // more) or a folder (CreateDirectory keeps 12 for a file name in it)
+    // would pass the plain API's limit.
+    if (full.size() < MAX_PATH - 25) return wide;
+    if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
+    if (full.size() >= 3 && full[1] == L':' && full[2] == L'\\') return L"\\\\?\\" + full;
+    return wide;
+}
+
 std::string WideToUtf8(std::wstring_view text) {
     if (text.empty() || text.size() > INT_MAX) return {};
     const int length = static_cast<int>(text.size());

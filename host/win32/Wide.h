@@ -21,6 +21,14 @@ std::wstring Utf8ToWideLossy(std::string_view text);
 // when the path holds a zero character, since the API would read only the
 // part before it and act on a different file.
 std::wstring PathToWide(std::string_view path);
+// The full form of a path, as the system makes it ("/" as "\\", "." and ".."
+// resolved, relative made absolute); the path itself when it has none.
+std::wstring FullPath(const std::wstring& path);
+// A path for the file API at any length: as PathToWide, and a path whose
+// full form is too long for the plain API (MAX_PATH) becomes the "\\?\" form
+// of that full path ("/" as "\", "." and ".." resolved, relative made
+// absolute). Shorter paths are left as given, so the API treats them as ever.
+std::wstring ApiPath(std::string_view path);
 std::string WideToUtf8(std::wstring_view text);
 
 // The system's text for an error code (GetLastError), in UTF-8.
@@ -44,6 +52,22 @@ public:
 
 private:
     HANDLE h_;
+};
+
+// Closes a registry key when it goes out of scope.
+class Key final {
+public:
+    Key() = default;
+    ~Key() {
+        if (h_) ::RegCloseKey(h_);
+    }
+    Key(const Key&) = delete;
+    Key& operator=(const Key&) = delete;
+    HKEY Get() const { return h_; }
+    HKEY* Out() { return &h_; }
+
+private:
+    HKEY h_ = nullptr;
 };
 
 } // namespace host::win32

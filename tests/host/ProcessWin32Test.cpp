@@ -18,10 +18,21 @@ namespace fs = std::filesystem;
 namespace {
 
 // The probe program is built beside this test program.
-fs::path Probe() {
+fs::path Beside(const char* name) {
     std::wstring self(32768, L'\0');
     self.resize(::GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));
-    return fs::path(self).parent_path() / "start_probe.exe";
+    return fs::path(self).parent_path() / name;
+}
+fs::path Probe() { return Beside("start_probe.exe"); }
+
+// The verdict of a start: the failure known at once, else the watch's.
+host::Status StartVerdict(const std::string& program) {
+    auto started = host::StartProgram(program);
+    if (!started) return started.Why();
+    for (;;) {
+        if (auto verdict = (*started)->Verdict()) return *verdict;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
 }
 
 std::string WaitForRecord(const fs::path& file) {
@@ -56,11 +67,33 @@ TEST(ProcessWin32, StartFailuresAreReported) {
     EXPECT_FALSE(host::StartProgram(""));
     EXPECT_FALSE(host::StartProgram((box.WorkDir() / "missing.exe").string()));
     EXPECT_FALSE(host::StartProgram((box.WorkDir() / "folder.exe").string()));
-    EXPECT_FALSE(host::StartProgram((box.WorkDir() / "text.exe").string()));
+    const host::Status text = host::StartProgram((box.WorkDir() / "text.exe").string()).Why();
+    EXPECT_FALSE(text);
+    EXPECT_NE(text.Reason().find((box.WorkDir() / "text.exe").string()), std::string::npos) << text.Reason();
     EXPECT_FALSE(host::StartProgram("C:\\no such folder\\dorvwin.exe"));
     // The part before a zero character names a program that exists.
     fs::copy_file(Probe(), box.WorkDir() / "app.exe");
     EXPECT_FALSE(host::StartProgram((box.WorkDir() / "app.exe").string() + std::string(1, '\0') + "x.exe"));
     std::this_thread::sleep_for(std::chrono::seconds(2));
     EXPECT_FALSE(fs::exists(box.WorkDir() / "started.txt"));
+}
+
+TEST(ProcessWin32, ProgramThatEndsAtOnceIsWatchedForItsStatus) {
+    testenv::Sandbox box;
+    // A program that runs on: success once the watch is over.
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_TRUE(StartVerdict(Probe().string()));
+    EXPECT_EQ(WaitForRecord(box.WorkDir() / "started.txt").substr(0, Probe().string().size()), Probe().string());
+    // The probe cannot write its record where a folder has its name: status 1.
+    fs::remove(box.WorkDir() / "started.txt");
+    fs::create_directories(box.WorkDir() / "started.tmp");
+    const host::Status failed = StartVerdict(Probe().string());
+    EXPECT_EQ(failed.Reason(), Probe().string() + " завершился с кодом 1");
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 2 * host::kStartWatch + std::chrono::seconds(1));
+    // A 32-bit program is refused where the system has no 32-bit layer (here)
+    // and ends with its status 3 where it has one.
+    ASSERT_TRUE(fs::exists(Beside("image32.exe")));
+    const host::Status image32 = StartVerdict(Beside("image32.exe").string());
+    EXPECT_FALSE(image32);
+    EXPECT_NE(image32.Reason().find(Beside("image32.exe").string()), std::string::npos) << image32.Reason();
 }
