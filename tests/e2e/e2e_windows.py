@@ -122,7 +122,7 @@ def set_up(args, root, procs):
     return world, x, wine, start
 
 
-def run_as_root(args, procs, world, x, wine, start, root):
+def run_as_root(args, procs, world, x, wine, start):
     app = e.Launcher(procs, x, world, start, 1)
     app.press_init()
     app.answer(app.dialog(e.INFO_TITLE, timeout=60), "Return")
@@ -227,7 +227,7 @@ def registry_value(block, name):
     return m.group(1) if m else None
 
 
-def run_as_standard_user(args, procs, world, x, wine, start, root):
+def run_as_standard_user(args, procs, world, x, wine, start):
     user = wine.user
     real_key = os.path.join(world.windows, "TVDORVKY.INI")
     real_ini = os.path.join(world.windows, "tvdorvw.ini")
@@ -351,7 +351,7 @@ def main():
     try:
         world, x, wine, start = set_up(args, root, procs)
         scenario = run_as_standard_user if args.standard_user else run_as_root
-        scenario(args, procs, world, x, wine, start, root)
+        scenario(args, procs, world, x, wine, start)
     except (e.Failure, subprocess.SubprocessError) as err:
         failures.append(str(err))
         print("FAIL: " + str(err), flush=True)
