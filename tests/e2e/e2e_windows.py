@@ -244,13 +244,27 @@ def registry_value(block, name):
     return m.group(1) if m else None
 
 
+def wine_path(folder, *names):
+    """A path below folder as Wine finds it: each name matched regardless of case."""
+    for name in names:
+        try:
+            name = next((n for n in os.listdir(folder) if n.lower() == name.lower()), name)
+        except OSError:
+            pass
+        folder = os.path.join(folder, name)
+    return folder
+
+
 def run_as_standard_user(args, procs, world, x, wine, start):
     user = wine.user
     real_key = os.path.join(world.windows, "TVDORVKY.INI")
     real_ini = os.path.join(world.windows, "tvdorvw.ini")
     store = os.path.join(world.drive_c, "users", user, "AppData", "Local", "VirtualStore")
-    store_key = os.path.join(store, "Windows", "TVDORVKY.INI")
-    store_ini = os.path.join(store, "Windows", "tvdorvw.ini")
+
+    def copy_of(name):
+        """The user's VirtualStore copy of a file in C:\\windows: path, bytes."""
+        path = wine_path(store, "Windows", name)
+        return path, e.read_bytes(path)
     saw = os.path.join(world.drive_c, "catalogue-saw.txt")
 
     def catalogue_saw():
@@ -268,7 +282,7 @@ def run_as_standard_user(args, procs, world, x, wine, start):
                   "C:\\TARVEN\\dorvwin.exe is not a 32-bit image")
         # The stand-in reads a VirtualStore copy first, and the real file
         # when there is none.
-        e.World.write(store_key, KEY_BY_HAND)
+        e.World.write(os.path.join(store, "Windows", "TVDORVKY.INI"), KEY_BY_HAND)
         seen = catalogue_saw()
         e.require(seen == b"Serial=3003\nMultiScreen=0\n",
                   f"the stand-in saw {seen!r} with a copy of TVDORVKY.INI placed by hand in {store}")
@@ -286,12 +300,12 @@ def run_as_standard_user(args, procs, world, x, wine, start):
 
     with step("step 4 (activation by a click on АЗИЯ)"):
         app.click_cell(0, 1)
-        done = e.wait_for(lambda: e.read_bytes(store_key) == e.KEY_ASIA or find_box(app, app.wid),
-                          f"АЗИЯ's key file in {store_key} or a box", timeout=30)
+        done = e.wait_for(lambda: copy_of("TVDORVKY.INI")[1] == e.KEY_ASIA or find_box(app, app.wid),
+                          f"АЗИЯ's key file in the VirtualStore {store} or a box", timeout=30)
         if done is not True:
             app.answer(done[0], "Return")
-            e.expect(False, f"step 4: the activation showed a box \"{done[1]}\"; the VirtualStore copy "
-                     f"{store_key} holds {e.read_bytes(store_key)!r}")
+            e.expect(False, "step 4: the activation showed a box \"{}\"; the VirtualStore copy {} holds {!r}"
+                     .format(done[1], *copy_of("TVDORVKY.INI")))
         else:
             try:
                 e.wait_for(lambda: e.caption_is(app.caption(), "АЗИЯ"), "the caption АЗИЯ", timeout=10)
@@ -306,9 +320,9 @@ def run_as_standard_user(args, procs, world, x, wine, start):
         app.x.click(app.wid, *app.design_point(212, 36))
         boxes = answer_boxes(app, first=15)
         wanted = e.CATALOGUE_INI.replace(b"MultiScreen=0", b"MultiScreen=1")
-        written = e.expect(e.read_bytes(store_ini) == wanted,
-                           f"step 5: the VirtualStore copy {store_ini} is {e.read_bytes(store_ini)!r}, "
-                           f"not the real tvdorvw.ini with MultiScreen=1 (boxes shown: {boxes})")
+        path, got = copy_of("tvdorvw.ini")
+        written = e.expect(got == wanted, f"step 5: the VirtualStore copy {path} is {got!r}, not the real "
+                           f"tvdorvw.ini with MultiScreen=1 (boxes shown: {boxes})")
         e.expect(e.read_bytes(real_ini) == e.CATALOGUE_INI, f"step 5: the real {real_ini} changed")
         if written:
             e.expect(boxes == [e.ERROR_TITLE], f"step 1: the failed start of the 32-bit C:\\TARVEN\\dorvwin.exe "
