@@ -104,6 +104,12 @@ def set_up(args, root, procs):
     x = e.X(env)
     wine.run("wineboot", "-i", timeout=300, check=True)
     wine.run("wineserver", "-w")
+    # Wine's Z: for the whole file system, which wineboot leaves out when the
+    # prefix has drives already: without it a working folder outside C: is
+    # not reachable and Wine starts the program in C:\\windows instead.
+    z_drive = os.path.join(world.prefix, "dosdevices", "z:")
+    if not os.path.lexists(z_drive):
+        os.symlink("/", z_drive)
     if args.standard_user:
         # What Windows keeps from a standard user, given to root as DESIGN.md says.
         chown_tree(world.work, 0, 0)
@@ -240,8 +246,8 @@ def registry_blocks(text):
 
 
 def registry_value(block, name):
-    m = re.search(rf"^\s*{name}\s+REG_SZ\s+(.*?)\s*$", block, re.M)
-    return m.group(1) if m else None
+    m = re.search(rf"^\s*{name}\s+REG_SZ(?:[ \t]+(.*?))?\s*$", block, re.M)
+    return (m.group(1) or "") if m else None
 
 
 def wine_path(folder, *names):
