@@ -6,8 +6,8 @@ catalogue program checks what the launcher left for the catalogue.
 
 With --standard-user the run is a standard user's on Windows: Wine runs as
 that unprivileged Unix user (made when missing; the run needs root), and
-C:\\windows, the two catalogue files in it, the program's folder and the
-working folder belong to root, so Wine refuses writes exactly where Windows
+C:\\windows, the two catalogue files in it and the program's folder, its
+working folder, belong to root, so Wine refuses writes exactly where Windows
 would. The catalogue the launcher inspects is then the 32-bit image of
 --catalogue32, which Windows would redirect to the user's VirtualStore and
 which this machine cannot start.
@@ -94,9 +94,8 @@ def set_up(args, root, procs):
         env.update(USER=user.pw_name, LOGNAME=user.pw_name)
         wine = Wine(env, user.pw_name)
         shutil.copy(args.catalogue, os.path.join(world.drive_c, "catalogue-standin.exe"))
-        # Started from its own folder, as from a shortcut: a folder on a
-        # drive (Wine gives a user no working folder outside its drives),
-        # with no lists yet.
+        # Started from its own folder under C:\\Program Files, as from a
+        # shortcut; no lists there yet.
         world.work = os.path.join(world.drive_c, "Program Files", "dorv-launcher")
         os.chmod(root, 0o755)
         for name in os.listdir(root):
