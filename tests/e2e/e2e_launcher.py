@@ -577,11 +577,11 @@ def report(found, what):
     return 0
 
 
-def start_display(procs, root):
+def start_display(procs, root, options=()):
     read_end, write_end = os.pipe()
     xvfb_log = open(os.path.join(root, "xvfb.log"), "wb")
     procs.start(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
-                 "-nolisten", "tcp", "-noreset"], pass_fds=(write_end,),
+                 "-nolisten", "tcp", "-noreset", *options], pass_fds=(write_end,),
                 stdout=xvfb_log, stderr=subprocess.STDOUT)
     os.close(write_end)
     xvfb_log.close()
