@@ -21,7 +21,7 @@ std::string FolderOf(std::string_view path) {
 } // namespace
 
 CatalogueRedirection CatalogueRedirection::Of(std::string_view installFolder) {
-    return {host::VirtualizationAllowed() && host::ImageIsRedirected(JoinPath(installFolder, kCatalogueProgram)),
+    return {host::ImageIsRedirected(JoinPath(installFolder, kCatalogueProgram)), host::VirtualizationAllowed(),
             host::ProcessElevated()};
 }
 
@@ -57,14 +57,14 @@ std::string CatalogueFiles::Copy(std::string_view name) const { return disk_.cop
 
 std::string CatalogueFiles::Read(std::string_view name) const {
     const std::string copy = Copy(name);
-    return !copy.empty() && disk_.exists(copy) && How().redirected ? copy : Real(name);
+    return !copy.empty() && disk_.exists(copy) && How().redirected && How().allowed ? copy : Real(name);
 }
 
 bool CatalogueFiles::Installed() const {
     const std::string real = JoinPath(targetDir_, kCatalogueIni);
     if (disk_.exists(real)) return true;
     const std::string copy = disk_.copyOf(real);
-    return !copy.empty() && disk_.exists(copy) && How().redirected;
+    return !copy.empty() && disk_.exists(copy) && How().redirected && How().allowed;
 }
 
 CatalogueWrite CatalogueFiles::Write(std::string_view name,
@@ -75,9 +75,10 @@ CatalogueWrite CatalogueFiles::Write(std::string_view name,
     const host::Status own = write(real);
     if (own) out.written.push_back(real);
     // A redirected catalogue reads its copy once one exists, and makes one
-    // at its first refused write: the launcher does as it would.
-    const bool catalogueReadsCopy =
-        !copy.empty() && (copyExists || (!own && own.Kind() == host::Fault::Denied)) && How().redirected;
+    // at its first refused write: the launcher does as it would. A refusal
+    // decides whatever the policy says.
+    const bool refused = !own && own.Kind() == host::Fault::Denied;
+    const bool catalogueReadsCopy = !copy.empty() && How().redirected && (refused || (copyExists && How().allowed));
     if (!catalogueReadsCopy) {
         // A copy the catalogue does not read is still kept in step, for
         // the day it does.

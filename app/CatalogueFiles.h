@@ -23,8 +23,13 @@ inline constexpr std::string_view kKeyFile = "TVDORVKY.INI";
 
 // What the system says of the catalogue and of the launcher.
 struct CatalogueRedirection {
-    // The catalogue's image is one Windows redirects, and policy lets it.
+    // The catalogue's image is one Windows redirects (32-bit, no execution
+    // level in its manifest).
     bool redirected = false;
+    // The system's policy lets Windows redirect it. Only the reads ask: Wine
+    // says no although it refuses writes as Windows does, and a refused
+    // write is signal enough.
+    bool allowed = true;
     // The launcher runs with an administrator's full rights (so does a
     // catalogue it starts, which Windows then does not redirect).
     bool elevated = false;
@@ -69,8 +74,8 @@ public:
     // The catalogue's per-user copy of it (which may not exist yet); empty
     // where the system keeps none.
     std::string Copy(std::string_view name) const;
-    // What the catalogue reads: the copy when it is redirected and the copy
-    // exists, else the file itself.
+    // What the catalogue reads: the copy when it is redirected, the policy
+    // allows it and the copy exists, else the file itself.
     std::string Read(std::string_view name) const;
     // Whether the catalogue is installed: its INI file is in the folder key
     // files go to, or in the catalogue's copy of that folder.

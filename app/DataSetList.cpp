@@ -124,7 +124,7 @@ bool ActivateKeyFile(QWidget* owner, const std::string& source, const CatalogueF
     if (host::FileExists(source)) {
         QString text = u"Файл ключа не скопирован: "_s + ToQ(source) + u" → "_s + ToQ(copied.path) + u": "_s +
                        ToQ(copied.status.Reason());
-        if (const std::string advice = files.Advice(copied); !advice.empty()) text += u'\r' + ToQ(advice);
+        if (const std::string advice = files.Advice(copied); !advice.empty()) text += u'\n' + ToQ(advice);
         ErrorBox(owner, text);
     }
     return false;

@@ -164,7 +164,7 @@ void TfExecute::WarnIfListCannotBeKept() {
     const host::Status writable = host::CheckFolderWritable(".");
     if (writable) return;
     const QString text = u"В рабочую папку "_s + ToQ(host::DisplayPath(".")) + u" нельзя записать: "_s +
-                         ToQ(writable.Reason()) + u'\r' +
+                         ToQ(writable.Reason()) + u'\n' +
                          u"Список наборов данных не будет в ней сохранён при закрытии."_s;
     QMetaObject::invokeMethod(
         &wiring_, [this, text] { ErrorBox(this, text); }, Qt::QueuedConnection);
@@ -186,7 +186,7 @@ void TfExecute::FormClose(QObject*, components::TCloseAction&) {
     for (SaveFailure& f : SaveState(ToStd(ui_->PathTxt->text()), ActiveDisk_)) failures.push_back(std::move(f));
     if (failures.empty()) return;
     QString text = u"При закрытии не сохранено:"_s;
-    for (const SaveFailure& f : failures) text += u'\r' + ToQ(f.what) + u": "_s + ToQ(f.why);
+    for (const SaveFailure& f : failures) text += u'\n' + ToQ(f.what) + u": "_s + ToQ(f.why);
     ErrorBox(this, text);
 }
 
@@ -210,7 +210,7 @@ void TfExecute::bbDorvClick(QObject* Sender) {
         // find the setting.
         QString text =
             u"Не удалось записать MultiScreen=1 в "_s + ToQ(written.path) + u": "_s + ToQ(written.status.Reason());
-        if (const std::string advice = files.Advice(written); !advice.empty()) text += u'\r' + ToQ(advice);
+        if (const std::string advice = files.Advice(written); !advice.empty()) text += u'\n' + ToQ(advice);
         ErrorBox(this, text);
     }
     StartProgramTold(this, path);

@@ -20,7 +20,7 @@ const std::string kReal = "C:\\WINDOWS\\TVDORVKY.INI";
 const std::string kCopy = "C:\\Users\\u\\AppData\\Local\\VirtualStore\\WINDOWS\\TVDORVKY.INI";
 
 struct Row {
-    bool redirected, elevated, copyExists, realWritable;
+    bool redirected, allowed, elevated, copyExists, realWritable;
     // Expected:
     bool ok;
     std::vector<std::string> written;
@@ -46,7 +46,7 @@ TEST_P(CatalogueFilesTable, WritesWhereTheCatalogueReads) {
     const CatalogueFiles files(
         "C:\\WINDOWS", "C:\\WINDOWS\\",
         [&r] {
-            return app::CatalogueRedirection{r.redirected, r.elevated};
+            return app::CatalogueRedirection{r.redirected, r.allowed, r.elevated};
         },
         fake);
     EXPECT_EQ(files.Read("TVDORVKY.INI"), r.read);
@@ -72,30 +72,40 @@ TEST_P(CatalogueFilesTable, WritesWhereTheCatalogueReads) {
 }
 
 // Elevation changes no outcome: a launcher the file refuses is not elevated
-// in truth, whatever the system says.
+// in truth, whatever the system says. Nor does a policy that says the
+// catalogue is not redirected (as Wine's does) change what a refusal does.
 std::vector<Row> Rows() {
     std::vector<Row> rows;
     for (const bool elevated : {false, true}) {
         rows.insert(rows.end(), {
                                     // Not redirected: the catalogue reads the file itself; a copy is kept in step.
-                                    {false, elevated, false, true, true, {kReal}, kReal, kReal},
-                                    {false, elevated, false, false, false, {}, kReal, kReal},
-                                    {false, elevated, true, true, true, {kReal, kCopy}, kReal, kReal},
-                                    {false, elevated, true, false, false, {kCopy}, kReal, kReal},
+                                    {false, true, elevated, false, true, true, {kReal}, kReal, kReal},
+                                    {false, true, elevated, false, false, false, {}, kReal, kReal},
+                                    {false, true, elevated, true, true, true, {kReal, kCopy}, kReal, kReal},
+                                    {false, true, elevated, true, false, false, {kCopy}, kReal, kReal},
                                     // Redirected: the copy once there is one, made at the first refusal.
-                                    {true, elevated, false, true, true, {kReal}, kReal, kReal},
-                                    {true, elevated, false, false, true, {kCopy}, kCopy, kReal},
-                                    {true, elevated, true, true, true, {kReal, kCopy}, kCopy, kCopy},
-                                    {true, elevated, true, false, true, {kCopy}, kCopy, kCopy},
+                                    {true, true, elevated, false, true, true, {kReal}, kReal, kReal},
+                                    {true, true, elevated, false, false, true, {kCopy}, kCopy, kReal},
+                                    {true, true, elevated, true, true, true, {kReal, kCopy}, kCopy, kCopy},
+                                    {true, true, elevated, true, false, true, {kCopy}, kCopy, kCopy},
                                 });
     }
+    rows.insert(rows.end(),
+                {
+                    // Redirected, the policy says not: the file itself is read, but a refusal still goes to the copy.
+                    {true, false, false, false, true, true, {kReal}, kReal, kReal},
+                    {true, false, false, false, false, true, {kCopy}, kCopy, kReal},
+                    {true, false, false, true, true, true, {kReal, kCopy}, kReal, kReal},
+                    {true, false, false, true, false, true, {kCopy}, kCopy, kReal},
+                });
     return rows;
 }
 
 INSTANTIATE_TEST_SUITE_P(AllCases, CatalogueFilesTable, ::testing::ValuesIn(Rows()), [](const auto& param) {
     const Row& r = param.param;
-    return std::string(r.redirected ? "Redirected" : "Direct") + (r.elevated ? "Elevated" : "Standard") +
-           (r.copyExists ? "Copy" : "NoCopy") + (r.realWritable ? "Writable" : "Refused");
+    return std::string(r.redirected ? "Redirected" : "Direct") + (r.allowed ? "" : "PolicyOff") +
+           (r.elevated ? "Elevated" : "Standard") + (r.copyExists ? "Copy" : "NoCopy") +
+           (r.realWritable ? "Writable" : "Refused");
 });
 
 // The INI file is the one in the system's Windows directory; key files go to
@@ -111,7 +121,7 @@ TEST(CatalogueFiles, EachFileInItsFolder) {
         const CatalogueFiles files(
             "C:\\WINDOWS", "D:\\CHOSEN\\",
             [redirected] {
-                return app::CatalogueRedirection{redirected, false};
+                return app::CatalogueRedirection{redirected, true, false};
             },
             fake);
         EXPECT_EQ(files.Real("tvdorvw.ini"), "C:\\WINDOWS\\tvdorvw.ini");

@@ -262,7 +262,7 @@ TEST_P(LostListTest, TheCloseSavesEverythingElseAndNamesEachFailure) {
 
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].title, u"Ошибка"_s);
-    const QStringList lines = dialogs.messages[0].text.split(u'\r');
+    const QStringList lines = dialogs.messages[0].text.split(u'\n');
     ASSERT_EQ(lines.size(), static_cast<qsizetype>(c.failing.size() + 1)) << dialogs.messages[0].text.toStdString();
     for (std::size_t i = 0; i < c.failing.size(); ++i) {
         const QString line = lines[static_cast<qsizetype>(i + 1)];

@@ -411,9 +411,19 @@ class Launcher:
         return wait_for(find, f"the box \"{title}\"", timeout)
 
     def answer(self, box, key):
-        self.x.activate(box)
-        self.x.key(key)
-        wait_for(lambda: box not in self.x.visible_windows(self.proc.pid), "the box to close")
+        # A box that opens while its window is still being mapped can get the
+        # window manager's focus before Wine gives it the keyboard, and then
+        # loses the key: it is pressed again, as a person would.
+        for attempt in range(3):
+            self.x.activate(box)
+            self.x.key(key)
+            try:
+                wait_for(lambda: box not in self.x.visible_windows(self.proc.pid), "the box to close",
+                         timeout=5 if attempt < 2 else 15)
+                return
+            except Failure:
+                if attempt == 2:
+                    raise
 
     def close(self):
         for attempt in (1, 2):
