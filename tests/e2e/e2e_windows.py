@@ -10,7 +10,9 @@ C:\\windows, the two catalogue files in it and the program's folder, its
 working folder, belong to root, so Wine refuses writes exactly where Windows
 would. The catalogue the launcher inspects is then the 32-bit image of
 --catalogue32, which Windows would redirect to the user's VirtualStore and
-which this machine cannot start.
+which this machine cannot start. The prefix's settings are Wine's own (its
+policy key says EnableLUA=0, and Wine does not report virtualization): the
+launcher must do right with what Wine says, with nothing set for the test.
 
 Usage: e2e_windows.py --zip PATH --catalogue PATH [--standard-user NAME --catalogue32 PATH]
                       [--screenshot PATH] [--keep]
@@ -265,12 +267,12 @@ def run_as_standard_user(args, procs, world, x, wine, start):
     real_key = os.path.join(world.windows, "TVDORVKY.INI")
     real_ini = os.path.join(world.windows, "tvdorvw.ini")
     store = os.path.join(world.drive_c, "users", user, "AppData", "Local", "VirtualStore")
+    saw = os.path.join(world.drive_c, "catalogue-saw.txt")
 
     def copy_of(name):
         """The user's VirtualStore copy of a file in C:\\windows: path, bytes."""
         path = wine_path(store, "Windows", name)
         return path, e.read_bytes(path)
-    saw = os.path.join(world.drive_c, "catalogue-saw.txt")
 
     def catalogue_saw():
         """What the 64-bit stand-in, reading as the redirected catalogue does, sees."""
