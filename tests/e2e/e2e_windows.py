@@ -197,6 +197,20 @@ def find_box(app, main=None):
     return None
 
 
+def answer(app, box):
+    """Answers a box with Return, again when the key was lost: a box shown
+    while the main window is being mapped may lose the focus to it."""
+    for _ in range(3):
+        app.x.activate(box)
+        app.x.key("Return")
+        try:
+            e.wait_for(lambda: box not in app.x.visible_windows(app.proc.pid), "the box to close", timeout=5)
+            return
+        except e.Failure:
+            pass
+    raise e.Failure(f"a box ({box}) of the launcher's did not close after three presses of Return")
+
+
 class StartingLauncher(e.Launcher):
     """The launcher, whose start may show boxes before its window; they are
     answered and their titles kept."""
@@ -209,7 +223,7 @@ class StartingLauncher(e.Launcher):
         main = super()._main_window()
         box = None if main else find_box(self)
         if box:
-            self.answer(box[0], "Return")
+            answer(self, box[0])
             self.start_boxes.append(box[1])
         return main
 
@@ -226,7 +240,7 @@ def answer_boxes(app, first, more=3.0):
             return titles
         if found is True:
             return titles
-        app.answer(found[0], "Return")
+        answer(app, found[0])
         titles.append(found[1])
         timeout = more
 
@@ -303,14 +317,14 @@ def run_as_standard_user(args, procs, world, x, wine, start):
 
     with step("step 3 (\"Проинициализировать\")", needed=True):
         app.press_init()
-        app.answer(app.dialog(e.INFO_TITLE, timeout=60), "Return")
+        answer(app, app.dialog(e.INFO_TITLE, timeout=60))
 
     with step("step 4 (activation by a click on АЗИЯ)"):
         app.click_cell(0, 1)
         done = e.wait_for(lambda: copy_of("TVDORVKY.INI")[1] == e.KEY_ASIA or find_box(app, app.wid),
                           f"АЗИЯ's key file in the VirtualStore {store} or a box", timeout=30)
         if done is not True:
-            app.answer(done[0], "Return")
+            answer(app, done[0])
             e.expect(False, "step 4: the activation showed a box \"{}\"; the VirtualStore copy {} holds {!r}"
                      .format(done[1], *copy_of("TVDORVKY.INI")))
         else:
