@@ -197,20 +197,6 @@ def find_box(app, main=None):
     return None
 
 
-def answer(app, box):
-    """Answers a box with Return, again when the key was lost: a box shown
-    while the main window is being mapped may lose the focus to it."""
-    for _ in range(3):
-        app.x.activate(box)
-        app.x.key("Return")
-        try:
-            e.wait_for(lambda: box not in app.x.visible_windows(app.proc.pid), "the box to close", timeout=5)
-            return
-        except e.Failure:
-            pass
-    raise e.Failure(f"a box ({box}) of the launcher's did not close after three presses of Return")
-
-
 class StartingLauncher(e.Launcher):
     """The launcher, whose start may show boxes before its window; they are
     answered and their titles kept."""
@@ -223,7 +209,7 @@ class StartingLauncher(e.Launcher):
         main = super()._main_window()
         box = None if main else find_box(self)
         if box:
-            answer(self, box[0])
+            self.answer(box[0], "Return")
             self.start_boxes.append(box[1])
         return main
 
@@ -240,7 +226,7 @@ def answer_boxes(app, first, more=3.0):
             return titles
         if found is True:
             return titles
-        answer(app, found[0])
+        app.answer(found[0], "Return")
         titles.append(found[1])
         timeout = more
 
