@@ -303,14 +303,14 @@ def run_as_standard_user(args, procs, world, x, wine, start):
 
     with step("step 3 (\"Проинициализировать\")", needed=True):
         app.press_init()
-        answer(app, app.dialog(e.INFO_TITLE, timeout=60))
+        app.answer(app.dialog(e.INFO_TITLE, timeout=60), "Return")
 
     with step("step 4 (activation by a click on АЗИЯ)"):
         app.click_cell(0, 1)
         done = e.wait_for(lambda: copy_of("TVDORVKY.INI")[1] == e.KEY_ASIA or find_box(app, app.wid),
                           f"АЗИЯ's key file in the VirtualStore {store} or a box", timeout=30)
         if done is not True:
-            answer(app, done[0])
+            app.answer(done[0], "Return")
             e.expect(False, "step 4: the activation showed a box \"{}\"; the VirtualStore copy {} holds {!r}"
                      .format(done[1], *copy_of("TVDORVKY.INI")))
         else:
