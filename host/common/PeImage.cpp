@@ -145,16 +145,20 @@ bool AsksForALevel(std::string_view manifest) {
         manifest = narrow;
     }
     constexpr std::string_view kName = "requestedExecutionLevel";
-    for (std::size_t at = manifest.find(kName); at != std::string_view::npos; at = manifest.find(kName, at + 1)) {
-        const std::size_t open = manifest.find_last_of("<>", at);
-        if (open == std::string_view::npos || manifest[open] != '<') continue;
-        const std::string_view tag = manifest.substr(open + 1, at - open - 1);
-        if (!tag.empty() && (tag.back() != ':' || tag.find_first_of(" \t\r\n/!?") != std::string_view::npos)) continue;
-        const std::size_t comment = manifest.rfind("<!--", at);
-        if (comment != std::string_view::npos && manifest.find("-->", comment) > at) continue;
-        const std::size_t end = at + kName.size();
-        if (end < manifest.size() && std::string_view(" \t\r\n/>").find(manifest[end]) != std::string_view::npos)
-            return true;
+    constexpr auto npos = std::string_view::npos;
+    // One pass over the tags: a name ends where a tag can go on or end, and
+    // at the next "<", so the time stays linear in the text's length.
+    for (std::size_t at = manifest.find('<'); at != npos; at = manifest.find('<', at + 1)) {
+        if (manifest.substr(at).starts_with("<!--")) {
+            at = manifest.find("-->", at + 4);
+            if (at == npos) return false;
+            continue;
+        }
+        const std::size_t end = manifest.find_first_of(" \t\r\n/><", at + 1);
+        if (end == npos) return false;
+        std::string_view name = manifest.substr(at + 1, end - at - 1);
+        if (const std::size_t colon = name.find(':'); colon != npos) name.remove_prefix(colon + 1);
+        if (name == kName && manifest[end] != '<') return true;
     }
     return false;
 }

@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The probe program is built beside this test program.
+// The programs the start tests start are built beside this test program.
 fs::path Beside(const char* name) {
     std::wstring self(32768, L'\0');
     self.resize(::GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));
@@ -80,7 +80,7 @@ TEST(ProcessWin32, StartFailuresAreReported) {
 
 TEST(ProcessWin32, ProgramThatEndsAtOnceIsWatchedForItsStatus) {
     testenv::Sandbox box;
-    // A program that runs on: success once the watch is over.
+    // A program that ends well at once: success.
     const auto started = std::chrono::steady_clock::now();
     EXPECT_TRUE(StartVerdict(Probe().string()));
     EXPECT_EQ(WaitForRecord(box.WorkDir() / "started.txt").substr(0, Probe().string().size()), Probe().string());
