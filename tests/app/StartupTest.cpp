@@ -1,7 +1,6 @@
 // Start-up and close of the main window: what is read, what is settled, what
 // is stored, and what a broken stored value does.
 
-#include <QCoreApplication>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -227,60 +226,6 @@ TEST_F(StartupTest, CloseThenStartRestoresListMarksFolderAndCaption) {
     EXPECT_EQ(PathTxt(*w)->text(), u"D:\\Program Files\\DORV"_s);
     EXPECT_EQ(w->windowTitle(), u"EU"_s);
 }
-
-// The close stores what it can: a list file that cannot be written keeps none
-// of the other stores from being written, and one box names each failure by
-// its absolute path with the system's reason. A working folder that takes no
-// file is told at start too, before the user's work.
-struct LostListCase {
-    const char* name;
-    bool folderReadOnly;
-    std::vector<const char*> failing;
-};
-
-class LostListTest : public AppTest, public ::testing::WithParamInterface<LostListCase> {};
-
-TEST_P(LostListTest, TheCloseSavesEverythingElseAndNamesEachFailure) {
-    const LostListCase& c = GetParam();
-    if (c.folderReadOnly)
-        fs::permissions(sandbox.WorkDir(), fs::perms::owner_read | fs::perms::owner_exec);
-    else
-        fs::create_directories(sandbox.WorkDir() / "column1.txt"); // a folder cannot be replaced by a file
-    auto w = MakeWindow();
-    QCoreApplication::processEvents();
-    const QString folder = QString::fromStdString(fs::absolute(sandbox.WorkDir()).lexically_normal().string());
-    if (c.folderReadOnly) {
-        ASSERT_EQ(dialogs.messages.size(), 1u) << "no warning at start";
-        EXPECT_TRUE(dialogs.messages[0].text.contains(folder)) << dialogs.messages[0].text.toStdString();
-        dialogs.messages.clear();
-    }
-    EXPECT_TRUE(dialogs.messages.empty());
-    PathTxt(*w)->setText(u"D:\\NEW"_s);
-    w->show();
-    w->close();
-    fs::permissions(sandbox.WorkDir(), fs::perms::owner_all);
-
-    ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0].title, u"Ошибка"_s);
-    const QStringList lines = dialogs.messages[0].text.split(u'\n');
-    ASSERT_EQ(lines.size(), static_cast<qsizetype>(c.failing.size() + 1)) << dialogs.messages[0].text.toStdString();
-    for (std::size_t i = 0; i < c.failing.size(); ++i) {
-        const QString line = lines[static_cast<qsizetype>(i + 1)];
-        EXPECT_TRUE(line.startsWith(folder + u'/' + QString::fromUtf8(c.failing[i]) + u": "_s)) << line.toStdString();
-        EXPECT_GT(line.size(), folder.size() + 20) << "no reason: " << line.toStdString();
-    }
-    EXPECT_EQ(StoredValue("DorvDirectory"), "D:\\NEW");
-    EXPECT_TRUE(StoredValue("DorvDisk"));
-    settings::TRegistry reg;
-    EXPECT_TRUE(reg.OpenKeyPath("ExecuteDorv\\Font", false) && reg.ValuePresent("FontName")) << "the font was lost";
-    EXPECT_EQ(fs::exists(sandbox.WorkDir() / "selected.txt"), !c.folderReadOnly);
-}
-
-INSTANTIATE_TEST_SUITE_P(Close, LostListTest,
-                         ::testing::Values(LostListCase{"OneFile", false, {"column1.txt"}},
-                                           LostListCase{
-                                               "ReadOnlyFolder", true, {"column1.txt", "column2.txt", "selected.txt"}}),
-                         [](const auto& param) { return std::string(param.param.name); });
 
 } // namespace
 } // namespace apptest
