@@ -2,9 +2,12 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPointer>
 #include <QShowEvent>
+#include <iterator>
+#include <string_view>
 
 namespace components {
 namespace {
@@ -86,11 +89,25 @@ void TForm::SetActiveControl(QWidget* control) {
 TForm* TForm::MainForm() { return g_mainForm.data(); }
 void TForm::SetMainForm(TForm* form) { g_mainForm = form; }
 
-int TForm::VirtualKeyCode(const QKeyEvent* event) {
-    const int key = event->key();
+namespace {
+
+// The letters of a US keyboard by XKB keycode (evdev code + 8), the
+// numbering X11 and Wayland both use for the key's place on the keyboard.
+constexpr std::string_view kUsLetterRows[] = {"QWERTYUIOP", "ASDFGHJKL", "ZXCVBNM"};
+constexpr unsigned kUsLetterRowStart[] = {24, 38, 52};
+
+int UsLetterAt(quint32 keycode) {
+    for (std::size_t row = 0; row < std::size(kUsLetterRows); ++row) {
+        if (keycode >= kUsLetterRowStart[row] && keycode - kUsLetterRowStart[row] < kUsLetterRows[row].size())
+            return kUsLetterRows[row][keycode - kUsLetterRowStart[row]];
+    }
+    return 0;
+}
+
+int CodeOfQtKey(int key, Qt::KeyboardModifiers modifiers) {
     if (key >= Qt::Key_A && key <= Qt::Key_Z) return 'A' + (key - Qt::Key_A);
     if (key >= Qt::Key_0 && key <= Qt::Key_9)
-        return (event->modifiers() & Qt::KeypadModifier) ? 96 + (key - Qt::Key_0) : '0' + (key - Qt::Key_0);
+        return (modifiers & Qt::KeypadModifier) ? 96 + (key - Qt::Key_0) : '0' + (key - Qt::Key_0);
     if (key >= Qt::Key_F1 && key <= Qt::Key_F12) return 112 + (key - Qt::Key_F1);
     switch (key) {
     case Qt::Key_Escape: return 27;
@@ -100,6 +117,21 @@ int TForm::VirtualKeyCode(const QKeyEvent* event) {
     case Qt::Key_Space: return 32;
     default: return 0;
     }
+}
+
+} // namespace
+
+int TForm::VirtualKeyCode(const QKeyEvent* event) {
+    // Windows hands the key's own code with the message, whatever the layout.
+    if (QGuiApplication::platformName() == u"windows")
+        return event->nativeVirtualKey() != 0 ? static_cast<int>(event->nativeVirtualKey())
+                                              : CodeOfQtKey(event->key(), event->modifiers());
+    // With Ctrl held, Qt's X11 and Wayland backends already read a letter key
+    // in a Latin group of the keymap. A keymap without one (a Russian layout
+    // alone) leaves the layout's own letter: the key is then read by its
+    // place, as a US layout would.
+    const int code = CodeOfQtKey(event->key(), event->modifiers());
+    return code != 0 ? code : UsLetterAt(event->nativeScanCode());
 }
 
 void TForm::showEvent(QShowEvent* event) {

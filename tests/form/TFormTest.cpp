@@ -4,6 +4,13 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QTest>
+#include <utility>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include "components/TForm.h"
 
@@ -97,7 +104,60 @@ TEST(TForm, VirtualKeyCodesOfLettersDigitsAndTheKeypad) {
     EXPECT_EQ(TForm::VirtualKeyCode(&six), 102);
     EXPECT_EQ(TForm::VirtualKeyCode(&one), 97);
     EXPECT_EQ(TForm::VirtualKeyCode(&digit), 49);
+
+    // A Russian layout alone: the letter of the key's place on a US keyboard
+    // (XKB keycodes 41 and 38 are F and A there); other keys give nothing.
+    // Windows tells the code itself (below).
+    if (QGuiApplication::platformName() == u"windows") return;
+    struct Cyrillic {
+        char32_t letter;
+        quint32 keycode;
+        int code;
+    };
+    for (const Cyrillic& c : {Cyrillic{U'А', 41, 70}, Cyrillic{U'Ф', 38, 65}, Cyrillic{U'Й', 24, 81},
+                              Cyrillic{U'Я', 52, 90}, Cyrillic{U'Х', 34, 0}, Cyrillic{U'Ф', 0, 0}}) {
+        const QKeyEvent key(QEvent::KeyPress, static_cast<int>(c.letter), Qt::ControlModifier | Qt::AltModifier,
+                            c.keycode, 0, 0);
+        EXPECT_EQ(TForm::VirtualKeyCode(&key), c.code) << c.keycode;
+    }
 }
+
+#ifdef _WIN32
+// The keys by their place on the keyboard (scan codes), through the window
+// system's own input, as a person types them: the window system's layout
+// (Russian in the Wine run) turns them into messages.
+TEST(TForm, KeysTypedOnTheKeyboardGiveTheirCodesOnAnyLayout) {
+    if (QGuiApplication::platformName() != u"windows") GTEST_SKIP() << "needs the window system's own input";
+    TForm form;
+    auto* edit = new QLineEdit(&form);
+    form.SetKeyPreview(true);
+    std::vector<int> seen;
+    form.OnKeyDown = [&](QObject*, int& key, Qt::KeyboardModifiers shift) {
+        if (shift.testFlags(Qt::ControlModifier | Qt::AltModifier)) seen.push_back(key);
+    };
+    form.show();
+    form.activateWindow();
+    SetForegroundWindow(reinterpret_cast<HWND>(form.winId()));
+    edit->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == edit; }, 5000));
+    // Left Ctrl, left Alt, then F and A (scan codes 0x1D, 0x38, 0x21, 0x1E).
+    for (const WORD scan : {WORD{0x21}, WORD{0x1E}}) {
+        std::vector<INPUT> inputs;
+        for (const auto& [code, up] :
+             {std::pair{WORD{0x1D}, false}, std::pair{WORD{0x38}, false}, std::pair{scan, false}, std::pair{scan, true},
+              std::pair{WORD{0x38}, true}, std::pair{WORD{0x1D}, true}}) {
+            INPUT input{};
+            input.type = INPUT_KEYBOARD;
+            input.ki.wScan = code;
+            input.ki.dwFlags = KEYEVENTF_SCANCODE | (up ? KEYEVENTF_KEYUP : 0);
+            inputs.push_back(input);
+        }
+        ASSERT_EQ(SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)), inputs.size());
+        QTest::qWait(200);
+    }
+    EXPECT_EQ(seen, (std::vector<int>{70, 65}));
+}
+#endif
 
 TEST(TForm, ComponentsPutHandlersBackWhileTheFormStillExists) {
     int formOwn = 0;
