@@ -5,7 +5,9 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPointer>
+#include <QScreen>
 #include <QShowEvent>
+#include <QWindow>
 #include <iterator>
 #include <string_view>
 
@@ -135,6 +137,10 @@ int TForm::VirtualKeyCode(const QKeyEvent* event) {
 }
 
 void TForm::showEvent(QShowEvent* event) {
+    // Scaled, Qt hands the window manager a resize step and an unset base
+    // size of -1 scaled (-2 at twice the scale); fluxbox sizes the window
+    // from that base to 65534 pixels. A base of none keeps the steps true.
+    if (QWindow* window = windowHandle(); window && window->baseSize() != QSize(0, 0)) window->setBaseSize(QSize(0, 0));
     // A non-spontaneous show event comes before the window is mapped, so
     // what OnShow does to the geometry is in place when it appears.
     if (!event->spontaneous() && OnShow) OnShow(this);
@@ -162,7 +168,24 @@ void TForm::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+// The largest size the client may take: that of the largest screen, less
+// the frame known so far.
+QSize TForm::LargestClientSize() const {
+    QSize largest(0, 0);
+    for (const QScreen* screen : QGuiApplication::screens()) largest = largest.expandedTo(screen->geometry().size());
+    const QSize frame = frameGeometry().size() - geometry().size();
+    return (largest - frame.expandedTo(QSize(0, 0))).expandedTo(QSize(1, 1));
+}
+
 void TForm::resizeEvent(QResizeEvent* event) {
+    // A window manager may answer with a size far beyond every screen (one
+    // that misreads the scaled size hints); a window that big cannot even
+    // be drawn. It is taken back to the largest screen before it is drawn.
+    if (const QSize bound = LargestClientSize();
+        !QGuiApplication::screens().isEmpty() && (width() > bound.width() || height() > bound.height())) {
+        resize(size().boundedTo(bound));
+        return;
+    }
     QWidget::resizeEvent(event);
     if (OnResize) OnResize(this);
 }

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QScreen>
 #include <QTest>
 #include <utility>
 #include <vector>
@@ -158,6 +159,27 @@ TEST(TForm, KeysTypedOnTheKeyboardGiveTheirCodesOnAnyLayout) {
     EXPECT_EQ(seen, (std::vector<int>{70, 65}));
 }
 #endif
+
+// Whatever size the window system hands the window, it stays within the
+// largest screen, and it still closes.
+TEST(TForm, NoSizeGrowsTheWindowBeyondTheLargestScreen) {
+    TForm form;
+    form.show();
+    QSize largest(0, 0);
+    for (const QScreen* screen : QGuiApplication::screens()) largest = largest.expandedTo(screen->geometry().size());
+    ASSERT_FALSE(largest.isEmpty());
+    int resizes = 0;
+    form.OnResize = [&](QObject*) { ++resizes; };
+    for (const QSize asked : {QSize(32767, 32767), QSize(300, 65534), largest + QSize(1, 0)}) {
+        form.resize(asked);
+        EXPECT_LE(form.OuterWidth(), largest.width()) << asked.width();
+        EXPECT_LE(form.OuterHeight(), largest.height()) << asked.height();
+    }
+    EXPECT_GE(resizes, 3) << "the handler sees the bounded sizes";
+    form.resize(200, 150);
+    EXPECT_EQ(form.size(), QSize(200, 150));
+    EXPECT_TRUE(form.close());
+}
 
 TEST(TForm, ComponentsPutHandlersBackWhileTheFormStillExists) {
     int formOwn = 0;
