@@ -181,8 +181,9 @@ void TForm::resizeEvent(QResizeEvent* event) {
     // A window manager may answer with a size far beyond every screen (one
     // that misreads the scaled size hints); a window that big cannot even
     // be drawn. It is taken back to the largest screen before it is drawn.
-    if (const QSize bound = LargestClientSize();
-        !QGuiApplication::screens().isEmpty() && (width() > bound.width() || height() > bound.height())) {
+    // The program's own sizes are its own to bound (the placement store's).
+    if (const QSize bound = LargestClientSize(); event->spontaneous() && !QGuiApplication::screens().isEmpty() &&
+                                                 (width() > bound.width() || height() > bound.height())) {
         resize(size().boundedTo(bound));
         return;
     }
