@@ -5,8 +5,9 @@
 #include <cmath>
 #include <string>
 
-#include <commdlg.h>
 #include <windows.h>
+// After windows.h, whose types it uses.
+#include <commdlg.h>
 
 namespace app {
 namespace {
