@@ -106,6 +106,14 @@ int UsLetterAt(quint32 keycode) {
     return 0;
 }
 
+// The largest size a window may take: that of the largest screen. (A
+// maximised window's frame may hang over the screen's edges, its client not.)
+QSize LargestScreenSize() {
+    QSize largest(0, 0);
+    for (const QScreen* screen : QGuiApplication::screens()) largest = largest.expandedTo(screen->geometry().size());
+    return largest;
+}
+
 int CodeOfQtKey(int key, Qt::KeyboardModifiers modifiers) {
     if (key >= Qt::Key_A && key <= Qt::Key_Z) return 'A' + (key - Qt::Key_A);
     if (key >= Qt::Key_0 && key <= Qt::Key_9)
@@ -168,22 +176,13 @@ void TForm::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-// The largest size the client may take: that of the largest screen, less
-// the frame known so far.
-QSize TForm::LargestClientSize() const {
-    QSize largest(0, 0);
-    for (const QScreen* screen : QGuiApplication::screens()) largest = largest.expandedTo(screen->geometry().size());
-    const QSize frame = frameGeometry().size() - geometry().size();
-    return (largest - frame.expandedTo(QSize(0, 0))).expandedTo(QSize(1, 1));
-}
-
 void TForm::resizeEvent(QResizeEvent* event) {
     // A window manager may answer with a size far beyond every screen (one
     // that misreads the scaled size hints); a window that big cannot even
     // be drawn. It is taken back to the largest screen before it is drawn.
     // The program's own sizes are its own to bound (the placement store's).
-    if (const QSize bound = LargestClientSize(); event->spontaneous() && !QGuiApplication::screens().isEmpty() &&
-                                                 (width() > bound.width() || height() > bound.height())) {
+    if (const QSize bound = LargestScreenSize();
+        event->spontaneous() && !bound.isEmpty() && (width() > bound.width() || height() > bound.height())) {
         resize(size().boundedTo(bound));
         return;
     }
