@@ -146,8 +146,9 @@ int TForm::VirtualKeyCode(const QKeyEvent* event) {
 
 void TForm::showEvent(QShowEvent* event) {
     // Scaled, Qt hands the window manager a resize step and an unset base
-    // size of -1 scaled (-2 at twice the scale); fluxbox sizes the window
-    // from that base to 65534 pixels. A base of none keeps the steps true.
+    // size of -1 scaled (-2 at twice the scale); fluxbox sizes a window
+    // placed before its show from that base to 65534 pixels. A base of none
+    // keeps the steps true.
     if (QWindow* window = windowHandle(); window && window->baseSize() != QSize(0, 0)) window->setBaseSize(QSize(0, 0));
     // A non-spontaneous show event comes before the window is mapped, so
     // what OnShow does to the geometry is in place when it appears.
