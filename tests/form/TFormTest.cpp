@@ -127,8 +127,7 @@ TEST(TForm, VirtualKeyCodesOfLettersDigitsAndTheKeypad) {
 #ifdef _WIN32
 // The keys by their place on the keyboard (scan codes), through the window
 // system's own input as a keyboard sends them: the active layout (Russian in
-// the Wine run) gives each its key code, and the letter it types is
-// Cyrillic.
+// the Wine run) gives each its key code.
 TEST(TForm, KeysTypedOnTheKeyboardGiveTheirCodesOnAnyLayout) {
     if (QGuiApplication::platformName() != u"windows") GTEST_SKIP() << "needs the window system's own input";
     TForm form;
