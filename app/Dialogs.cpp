@@ -1,5 +1,6 @@
 #include "app/Dialogs.h"
 #include "app/FolderDialog.h"
+#include "app/FontDialog.h"
 #include "components/Text.h"
 
 #include <QAbstractButton>
@@ -8,7 +9,6 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFontDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScopeGuard>
@@ -127,12 +127,9 @@ public:
         return ToPath(dialog.Chosen());
     }
 
-    std::optional<QFont> ChooseFont(QWidget* owner, const QFont& preset) override {
+    std::optional<FontChoice> ChooseFont(QWidget* owner, const QFont& preset, components::TColor color) override {
         const auto arrow = ArrowWhileOpen();
-        bool ok = false;
-        const QFont font = QFontDialog::getFont(&ok, preset, owner);
-        if (!ok) return std::nullopt;
-        return font;
+        return ChooseFontNative(owner, preset, color);
     }
 
     int ShowModal(QDialog& dialog) override {

@@ -8,6 +8,8 @@
 #include <memory>
 #include <optional>
 
+#include "components/TColor.h"
+
 class QDialog;
 class QScreen;
 class QWidget;
@@ -15,6 +17,11 @@ class QWidget;
 namespace app {
 
 enum class MsgKind { Error, Information };
+
+struct FontChoice {
+    QFont font;
+    components::TColor color = components::clBlack;
+};
 
 class Dialogs {
 public:
@@ -31,8 +38,10 @@ public:
     virtual std::optional<std::filesystem::path> OpenFile(QWidget* owner, const QString& filter,
                                                           const std::filesystem::path& startIn,
                                                           const QString& defaultSuffix) = 0;
-    // The chosen font, or nothing when the dialog was not confirmed.
-    virtual std::optional<QFont> ChooseFont(QWidget* owner, const QFont& preset) = 0;
+    // The chosen font and its colour, or nothing when the dialog was not
+    // confirmed. A colour left as it was comes back as the same code, so a
+    // system colour stays one.
+    virtual std::optional<FontChoice> ChooseFont(QWidget* owner, const QFont& preset, components::TColor color) = 0;
     // Shows a dialog modally; its result code.
     virtual int ShowModal(QDialog& dialog) = 0;
 };

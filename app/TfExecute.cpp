@@ -224,7 +224,10 @@ void TfExecute::sb1Click(QObject*) {
 void TfExecute::FormKeyDown(QObject*, int& Key, Qt::KeyboardModifiers Shift) {
     if (!Shift.testFlag(Qt::ControlModifier) || !Shift.testFlag(Qt::AltModifier)) return;
     if (Key == kKeyF || Key == kKeyNumpad6) {
-        if (const auto chosen = CurrentDialogs().ChooseFont(this, font())) setFont(*chosen);
+        const auto chosen = CurrentDialogs().ChooseFont(this, font(), components::TSGLight::FontColor(this));
+        if (!chosen) return;
+        setFont(chosen->font);
+        components::TSGLight::SetFontColor(this, chosen->color);
     } else if (Key == kKeyA || Key == kKeyNumpad1) {
         if (!aboutBox_) aboutBox_ = new TAboutBox(this);
         CurrentDialogs().ShowModal(*aboutBox_);

@@ -20,6 +20,13 @@ std::optional<long long> DecimalDigits(std::string_view digits) {
     return std::stoll(std::string(digits));
 }
 
+// The row a mark names as the grid reads it: ",3" and ",0", never ",03",
+// ", 3" or ",+3", which the grid's whole-line match passes over.
+std::optional<long long> RowNumber(std::string_view digits) {
+    if (digits.size() > 1 && digits[0] == '0') return std::nullopt;
+    return DecimalDigits(digits);
+}
+
 // The first character of a UTF-8 text.
 std::string FirstCharacter(std::string_view text) {
     std::size_t n = text.empty() ? 0 : 1;
@@ -86,8 +93,7 @@ std::vector<std::string> FollowLines(const std::vector<std::string>& marks, cons
                                      const LineRows& paths) {
     std::vector<std::string> out;
     for (const std::string& mark : marks) {
-        const auto number =
-            mark.empty() || mark[0] != ',' ? std::nullopt : DecimalDigits(std::string_view(mark).substr(1));
+        const auto number = mark.empty() || mark[0] != ',' ? std::nullopt : RowNumber(std::string_view(mark).substr(1));
         if (!number) {
             out.push_back(mark);
             continue;

@@ -50,7 +50,8 @@ using LineRows = std::vector<int>;
 // The saved files keep one line per row and the marks name rows, so when
 // empty lines are dropped at load a mark moves with the line of its row:
 // with the name, else with the path. A mark of a row whose lines were both
-// empty marked no data set and goes; marks of another form stay as they are.
+// empty marked no data set and goes; marks the grid would not match as a row
+// mark (",03", ", 3", ",+3") stay as they are.
 std::vector<std::string> FollowLines(const std::vector<std::string>& marks, const LineRows& names,
                                      const LineRows& paths);
 

@@ -2,9 +2,14 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPointer>
+#include <QScreen>
 #include <QShowEvent>
+#include <QWindow>
+#include <iterator>
+#include <string_view>
 
 namespace components {
 namespace {
@@ -86,11 +91,33 @@ void TForm::SetActiveControl(QWidget* control) {
 TForm* TForm::MainForm() { return g_mainForm.data(); }
 void TForm::SetMainForm(TForm* form) { g_mainForm = form; }
 
-int TForm::VirtualKeyCode(const QKeyEvent* event) {
-    const int key = event->key();
+namespace {
+
+// The letters of a US keyboard by XKB keycode (evdev code + 8), the
+// numbering X11 and Wayland both use for the key's place on the keyboard.
+constexpr std::string_view kUsLetterRows[] = {"QWERTYUIOP", "ASDFGHJKL", "ZXCVBNM"};
+constexpr unsigned kUsLetterRowStart[] = {24, 38, 52};
+
+int UsLetterAt(quint32 keycode) {
+    for (std::size_t row = 0; row < std::size(kUsLetterRows); ++row) {
+        if (keycode >= kUsLetterRowStart[row] && keycode - kUsLetterRowStart[row] < kUsLetterRows[row].size())
+            return kUsLetterRows[row][keycode - kUsLetterRowStart[row]];
+    }
+    return 0;
+}
+
+// The largest size a window may take: that of the largest screen. (A
+// maximised window's frame may hang over the screen's edges, its client not.)
+QSize LargestScreenSize() {
+    QSize largest(0, 0);
+    for (const QScreen* screen : QGuiApplication::screens()) largest = largest.expandedTo(screen->geometry().size());
+    return largest;
+}
+
+int CodeOfQtKey(int key, Qt::KeyboardModifiers modifiers) {
     if (key >= Qt::Key_A && key <= Qt::Key_Z) return 'A' + (key - Qt::Key_A);
     if (key >= Qt::Key_0 && key <= Qt::Key_9)
-        return (event->modifiers() & Qt::KeypadModifier) ? 96 + (key - Qt::Key_0) : '0' + (key - Qt::Key_0);
+        return (modifiers & Qt::KeypadModifier) ? 96 + (key - Qt::Key_0) : '0' + (key - Qt::Key_0);
     if (key >= Qt::Key_F1 && key <= Qt::Key_F12) return 112 + (key - Qt::Key_F1);
     switch (key) {
     case Qt::Key_Escape: return 27;
@@ -102,7 +129,27 @@ int TForm::VirtualKeyCode(const QKeyEvent* event) {
     }
 }
 
+} // namespace
+
+int TForm::VirtualKeyCode(const QKeyEvent* event) {
+    // Windows hands the key's own code with the message, whatever the layout.
+    if (QGuiApplication::platformName() == u"windows")
+        return event->nativeVirtualKey() != 0 ? static_cast<int>(event->nativeVirtualKey())
+                                              : CodeOfQtKey(event->key(), event->modifiers());
+    // With Ctrl held, Qt's X11 and Wayland backends already read a letter key
+    // in a Latin group of the keymap. A keymap without one (a Russian layout
+    // alone) leaves the layout's own letter: the key is then read by its
+    // place, as a US layout would.
+    const int code = CodeOfQtKey(event->key(), event->modifiers());
+    return code != 0 ? code : UsLetterAt(event->nativeScanCode());
+}
+
 void TForm::showEvent(QShowEvent* event) {
+    // Scaled, Qt hands the window manager a resize step and an unset base
+    // size of -1 scaled (-2 at twice the scale); fluxbox sizes a window
+    // placed before its show from that base to 65534 pixels. A base of none
+    // keeps the steps true.
+    if (QWindow* window = windowHandle(); window && window->baseSize() != QSize(0, 0)) window->setBaseSize(QSize(0, 0));
     // A non-spontaneous show event comes before the window is mapped, so
     // what OnShow does to the geometry is in place when it appears.
     if (!event->spontaneous() && OnShow) OnShow(this);
@@ -131,6 +178,15 @@ void TForm::closeEvent(QCloseEvent* event) {
 }
 
 void TForm::resizeEvent(QResizeEvent* event) {
+    // A window manager may answer with a size far beyond every screen (one
+    // that misreads the scaled size hints); a window that big cannot even
+    // be drawn. It is taken back to the largest screen before it is drawn.
+    // The program's own sizes are its own to bound (the placement store's).
+    if (const QSize bound = LargestScreenSize();
+        event->spontaneous() && !bound.isEmpty() && (width() > bound.width() || height() > bound.height())) {
+        resize(size().boundedTo(bound));
+        return;
+    }
     QWidget::resizeEvent(event);
     if (OnResize) OnResize(this);
 }

@@ -69,7 +69,9 @@ public:
     static void SetMainForm(TForm* form);
 
     // The Windows virtual-key code of a key event (letters 65-90, digits
-    // 48-57, keypad digits 96-105, F1-F12 112-123), 0 for others.
+    // 48-57, keypad digits 96-105, F1-F12 112-123), 0 for others. A letter
+    // key gives its code on any keyboard layout: on Windows the message's
+    // own code, elsewhere its letter in a Latin layout, else its US letter.
     static int VirtualKeyCode(const QKeyEvent* event);
 
 protected:

@@ -30,26 +30,6 @@ constexpr int styleBold = 1, styleItalic = 10, styleUnderline = 100, styleStrike
 // mod with the dividend's sign make a negative code add nothing.
 bool DigitOdd(std::int32_t code, int unit) { return (code / unit) % 2 == 1; }
 
-TColor FontColorOf(const QWidget* widget) {
-    const QVariant value = widget->property(TSGLight::FontColorProperty);
-    bool ok = false;
-    const int color = value.toInt(&ok);
-    return value.isValid() && ok ? color : clWindowText;
-}
-
-void SetFontColor(QWidget* widget, TColor color) {
-    widget->setProperty(TSGLight::FontColorProperty, color);
-    // A system colour is the application's, not one the widget was given
-    // earlier: clWindowText after black is the window-text colour again.
-    const QColor qcolor = ToQColor(color, QApplication::palette(widget));
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, qcolor);
-    palette.setColor(QPalette::Text, qcolor);
-    // Button captions are drawn in the window's font colour too.
-    palette.setColor(QPalette::ButtonText, qcolor);
-    widget->setPalette(palette);
-}
-
 int PointSizeOf(const QFont& font) {
     if (font.pointSize() > 0) return font.pointSize();
     // A font given in pixels: the size it comes out at; where the font engine
@@ -66,6 +46,26 @@ int PointSizeOf(const QFont& font) {
 TSGLight::TSGLight(QObject* owner) : QObject(owner) {}
 
 TSGLight::~TSGLight() = default;
+
+TColor TSGLight::FontColor(const QWidget* widget) {
+    const QVariant value = widget->property(FontColorProperty);
+    bool ok = false;
+    const int color = value.toInt(&ok);
+    return value.isValid() && ok ? color : clWindowText;
+}
+
+void TSGLight::SetFontColor(QWidget* widget, TColor color) {
+    widget->setProperty(FontColorProperty, color);
+    // A system colour is the application's, not one the widget was given
+    // earlier: clWindowText after black is the window-text colour again.
+    const QColor qcolor = ToQColor(color, QApplication::palette(widget));
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, qcolor);
+    palette.setColor(QPalette::Text, qcolor);
+    // Button captions are drawn in the window's font colour too.
+    palette.setColor(QPalette::ButtonText, qcolor);
+    widget->setPalette(palette);
+}
 
 std::string TSGLight::KeyPath() const { return iniFile_ + "\\" + iniSection_; }
 
@@ -135,7 +135,7 @@ void TSGLight::Save() {
     if (font.strikeOut()) style += styleStrikeOut;
     registry.WriteText("FontName", ToStd(font.family()));
     registry.WriteText("FontSize", std::to_string(PointSizeOf(font)));
-    registry.WriteText("FontColor", std::to_string(FontColorOf(target)));
+    registry.WriteText("FontColor", std::to_string(FontColor(target)));
     registry.WriteText("FontStyle", std::to_string(style));
 }
 

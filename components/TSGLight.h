@@ -17,6 +17,7 @@
 #include <string_view>
 
 #include "base/EnumSet.h"
+#include "components/TColor.h"
 
 class QWidget;
 
@@ -38,6 +39,11 @@ public:
 
     // The dynamic property holding a font's colour code (see above).
     static constexpr const char* FontColorProperty = "dorvFontColor";
+
+    // The colour code of a widget's font, and setting it (the font dialog
+    // changes it as Restore does).
+    static TColor FontColor(const QWidget* widget);
+    static void SetFontColor(QWidget* widget, TColor color);
 
     explicit TSGLight(QObject* owner = nullptr);
     ~TSGLight() override;

@@ -38,8 +38,8 @@ std::optional<fs::path> ScriptedDialogs::OpenFile(QWidget*, const QString& filte
     return answer;
 }
 
-std::optional<QFont> ScriptedDialogs::ChooseFont(QWidget*, const QFont& preset) {
-    fontPresets.push_back(preset);
+std::optional<app::FontChoice> ScriptedDialogs::ChooseFont(QWidget*, const QFont& preset, components::TColor color) {
+    fontPresets.push_back({preset, color});
     if (fontAnswers.empty()) return std::nullopt;
     auto answer = fontAnswers.front();
     fontAnswers.pop_front();

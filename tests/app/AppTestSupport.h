@@ -35,15 +35,15 @@ public:
     std::vector<QString> openFilters;
     std::vector<std::filesystem::path> openStarts;
     std::deque<std::optional<std::filesystem::path>> fileAnswers;
-    std::vector<QFont> fontPresets;
-    std::deque<std::optional<QFont>> fontAnswers;
+    std::vector<app::FontChoice> fontPresets;
+    std::deque<std::optional<app::FontChoice>> fontAnswers;
     std::vector<QString> modalTitles;
 
     void Message(QWidget*, app::MsgKind kind, const QString& title, const QString& text) override;
     std::optional<std::filesystem::path> ChooseFolder(QWidget*, const QString& title) override;
     std::optional<std::filesystem::path> OpenFile(QWidget*, const QString& filter, const std::filesystem::path& startIn,
                                                   const QString& defaultSuffix) override;
-    std::optional<QFont> ChooseFont(QWidget*, const QFont& preset) override;
+    std::optional<app::FontChoice> ChooseFont(QWidget*, const QFont& preset, components::TColor color) override;
     int ShowModal(QDialog& dialog) override;
 };
 

@@ -2,9 +2,11 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QCursor>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFontDatabase>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -15,7 +17,17 @@
 #include <algorithm>
 #include <filesystem>
 #include <optional>
+#include <thread>
 #include <vector>
+
+#ifdef _WIN32
+#include <chrono>
+#include <string_view>
+
+#include <windows.h>
+// After windows.h, whose types it uses.
+#include <dlgs.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -144,7 +156,7 @@ TEST(RealDialogs, QtsOwnDialogsSpeakRussian) {
     SeenDialog open, folder, font;
     ReadNextDialog(open);
     EXPECT_FALSE(app::CurrentDialogs().OpenFile(nullptr, u"Ини файлы (*.ini)"_s, sandbox.WorkDir(), u"ini"_s));
-    std::vector<const SeenDialog*> seenAll{&open, &font};
+    std::vector<const SeenDialog*> seenAll{&open};
 #ifndef _WIN32
     // On Windows the folder chooser is the shell's, in the system's language.
     ReadNextDialog(folder);
@@ -152,16 +164,115 @@ TEST(RealDialogs, QtsOwnDialogsSpeakRussian) {
     EXPECT_EQ(folder.title, u"Выберите каталог Windows"_s);
     seenAll.push_back(&folder);
 #endif
+#ifndef _WIN32
+    // On Windows the font dialog is the system's, in the system's language.
     ReadNextDialog(font);
-    EXPECT_FALSE(app::CurrentDialogs().ChooseFont(nullptr, QFont()));
+    EXPECT_FALSE(app::CurrentDialogs().ChooseFont(nullptr, QFont(), components::clBlack));
+    seenAll.push_back(&font);
+    EXPECT_EQ(font.title, u"Выбор шрифта"_s);
+#endif
 
     EXPECT_EQ(open.title, u"Открыть"_s);
-    EXPECT_EQ(font.title, u"Выбор шрифта"_s);
     for (const SeenDialog* seen : seenAll) {
         EXPECT_GE(seen->captions.size(), 3) << seen->title.toStdString();
         for (const QString& caption : seen->captions)
             EXPECT_TRUE(caption == u"OK"_s || !HasLatinLetter(caption))
                 << seen->title.toStdString() << ": " << caption.toStdString();
+    }
+}
+
+#ifdef _WIN32
+// The system's font dialog, once open: the colour it shows, then standard
+// colour `pick` (none when negative) chosen and the dialog confirmed. From a
+// thread of its own, since the dialog runs its own message loop.
+std::thread AnswerFontDialog(int pick, components::TColor& shown) {
+    return std::thread([pick, &shown, owner = GetCurrentThreadId()] {
+        HWND dialog = nullptr;
+        for (int i = 0; i < 200 && !dialog; ++i) {
+            EnumThreadWindows(
+                owner,
+                [](HWND w, LPARAM found) {
+                    wchar_t name[16] = {};
+                    GetClassNameW(w, name, 16);
+                    // Ready once shown with its colours listed.
+                    if (std::wstring_view(name) != L"#32770" || !IsWindowVisible(w) ||
+                        SendDlgItemMessageW(w, cmb4, CB_GETCOUNT, 0, 0) < 16)
+                        return TRUE;
+                    *reinterpret_cast<HWND*>(found) = w;
+                    return FALSE;
+                },
+                reinterpret_cast<LPARAM>(&dialog));
+            if (!dialog) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        if (!dialog) return;
+        const LRESULT current = SendDlgItemMessageW(dialog, cmb4, CB_GETCURSEL, 0, 0);
+        shown = static_cast<components::TColor>(SendDlgItemMessageW(dialog, cmb4, CB_GETITEMDATA, current, 0));
+        if (pick >= 0) {
+            // As a click in the list does: the selection, then its notice.
+            SendDlgItemMessageW(dialog, cmb4, CB_SETCURSEL, pick, 0);
+            SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(cmb4, CBN_SELCHANGE),
+                         reinterpret_cast<LPARAM>(GetDlgItem(dialog, cmb4)));
+        }
+        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    });
+}
+#else
+std::thread AnswerFontDialog(int pick, components::TColor& shown) {
+    QTimer::singleShot(0, [pick, &shown] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        auto* colours = dialog ? dialog->findChild<QComboBox*>(u"fontColorBox"_s) : nullptr;
+        if (!colours) return;
+        shown = colours->currentData().toInt();
+        if (pick >= 0) {
+            colours->setCurrentIndex(pick);
+            emit colours->activated(pick);
+        }
+        dialog->accept();
+    });
+    return {};
+}
+#endif
+
+// The font dialog shows the window's font and colour and gives back what was
+// chosen; a colour left alone keeps its code (a system colour stays one).
+TEST(RealDialogs, FontDialogTakesAndGivesTheColour) {
+    testenv::Sandbox sandbox;
+#ifdef _WIN32
+    if (QGuiApplication::platformName() != u"windows") GTEST_SKIP() << "the system's font dialog needs its windows";
+#endif
+    // A face of this machine that has a bold style, so the dialog keeps it
+    // (not one of Windows' "@" faces for vertical writing).
+    const QStringList faces = QFontDatabase::families();
+    const auto found = std::find_if(faces.begin(), faces.end(), [](const QString& f) {
+        return !f.startsWith(u'@') && QFontDatabase::styles(f).contains(u"Bold"_s);
+    });
+    ASSERT_NE(found, faces.end());
+    const QString face = *found;
+    QFont preset(face, 12);
+    preset.setBold(true);
+    struct Case {
+        components::TColor preset;
+        int pick;
+        components::TColor chosen;
+    };
+    const Case cases[] = {
+        {components::clRed, 12, 0xFF0000}, // blue chosen
+        {0x808000, -1, 0x808000},
+        {components::clWindowText, -1, components::clWindowText},
+    };
+    for (const Case& c : cases) {
+        components::TColor shown = -1;
+        std::thread answer = AnswerFontDialog(c.pick, shown);
+        const auto choice = app::CurrentDialogs().ChooseFont(nullptr, preset, c.preset);
+        if (answer.joinable()) answer.join();
+        ASSERT_TRUE(choice) << c.preset;
+        if (c.preset >= 0) {
+            EXPECT_EQ(shown, c.preset) << "the dialog opens on the window's colour";
+        }
+        EXPECT_EQ(choice->color, c.chosen);
+        EXPECT_EQ(choice->font.family(), face);
+        EXPECT_EQ(choice->font.pointSize(), 12);
+        EXPECT_TRUE(choice->font.bold());
     }
 }
 

@@ -144,7 +144,7 @@ TEST_F(LaunchTest, CtrlAltShortcutsReachTheWindowThroughAChildControl) {
     w->show();
     PathTxt(*w)->setFocus();
     QFont chosen(u"Serif"_s, 14);
-    dialogs.fontAnswers.push_back(chosen);
+    dialogs.fontAnswers.push_back(app::FontChoice{chosen, components::clRed});
 
     PressKey(PathTxt(*w), Qt::Key_F, Qt::ControlModifier);
     PressKey(PathTxt(*w), Qt::Key_F, Qt::AltModifier);
@@ -153,15 +153,19 @@ TEST_F(LaunchTest, CtrlAltShortcutsReachTheWindowThroughAChildControl) {
     const QFont before = w->font();
     PressKey(PathTxt(*w), Qt::Key_F, Qt::ControlModifier | Qt::AltModifier);
     ASSERT_EQ(dialogs.fontPresets.size(), 1u);
-    EXPECT_EQ(dialogs.fontPresets[0], before);
+    EXPECT_EQ(dialogs.fontPresets[0].font, before);
+    EXPECT_EQ(dialogs.fontPresets[0].color, components::clBlack) << "the first start's colour";
     EXPECT_EQ(w->font().family(), chosen.family());
     EXPECT_EQ(w->font().pointSize(), 14);
     EXPECT_EQ(sg1(*w)->font().pointSize(), 14) << "the grid takes the window's font";
+    EXPECT_EQ(sg1(*w)->palette().color(QPalette::Text), QColor(Qt::red)) << "and its colour";
 
     // Keypad 6 is code 102; a cancelled dialog changes nothing.
     PressKey(PathTxt(*w), Qt::Key_6, Qt::ControlModifier | Qt::AltModifier | Qt::KeypadModifier);
-    EXPECT_EQ(dialogs.fontPresets.size(), 2u);
+    ASSERT_EQ(dialogs.fontPresets.size(), 2u);
+    EXPECT_EQ(dialogs.fontPresets[1].color, components::clRed);
     EXPECT_EQ(w->font().pointSize(), 14);
+    EXPECT_EQ(sg1(*w)->palette().color(QPalette::Text), QColor(Qt::red));
 
     PressKey(sg1(*w), Qt::Key_A, Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier);
     ASSERT_EQ(dialogs.modalTitles.size(), 1u);

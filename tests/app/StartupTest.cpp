@@ -143,14 +143,17 @@ TEST_F(StartupTest, RowCountArgumentAndColumnFiles) {
     // Empty lines keep no row; an old installation's code page 1251 is read.
     testenv::WriteFile(sandbox.WorkDir() / "column1.txt", "A\r\n\r\nB\r\n");
     testenv::WriteFile(sandbox.WorkDir() / "column2.txt", "\xc5\xc2\xd0\xce\xcf\xc0\r\n");
-    testenv::WriteFile(sandbox.WorkDir() / "selected.txt", ",2\r\n\r\n,3\r\n");
+    testenv::WriteFile(sandbox.WorkDir() / "selected.txt", ",2\r\n\r\n,3\r\n,00\r\n, 0\r\n");
     auto v = MakeWindow();
     EXPECT_EQ(Cell(*v, 0, 0), "A");
     EXPECT_EQ(Cell(*v, 0, 1), "B");
     EXPECT_EQ(Cell(*v, 0, 2), "");
     EXPECT_EQ(Cell(*v, 1, 0), "ЕВРОПА");
-    EXPECT_EQ(sg1(*v)->SelectedRows(), (QStringList{u",1"_s, u""_s, u",3"_s}))
-        << "the mark of B moves up with it; one beyond the files stays as it was";
+    EXPECT_EQ(sg1(*v)->SelectedRows(), (QStringList{u",1"_s, u""_s, u",3"_s, u",00"_s, u", 0"_s}))
+        << "the mark of B moves up with it; one beyond the files, or one that is no row mark, stays as it was";
+    v->show();
+    EXPECT_TRUE(v->close());
+    EXPECT_EQ(testenv::ReadFile(sandbox.WorkDir() / "selected.txt"), ",1\r\n\r\n,3\r\n,00\r\n, 0\r\n");
 }
 
 TEST_F(StartupTest, NonStringDorvDiskIsReportedAndTheWindowStillOpens) {

@@ -68,9 +68,9 @@ TEST(WindowRules, DriveListReadsTheCountAndTheFirstOfEachEntry) {
 TEST(WindowRules, MarksFollowTheirLinesWhenEmptyLinesAreDropped) {
     // Lines 0 and 2 of the names went to rows 0 and 1; line 1 was empty in both files.
     const app::LineRows names{0, -1, 1}, paths{-1, -1, -1};
-    EXPECT_EQ(app::FollowLines({",2", "", ",3", "x", ",0", ",1", ",01"}, names, paths),
-              (std::vector<std::string>{",1", "", ",3", "x", ",0"}))
-        << "a mark of an empty line goes; one beyond the files or of another form stays";
+    EXPECT_EQ(app::FollowLines({",2", "", ",3", "x", ",0", ",1", ",02", ", 2", ",+2", ",2 "}, names, paths),
+              (std::vector<std::string>{",1", "", ",3", "x", ",0", ",02", ", 2", ",+2", ",2 "}))
+        << "a mark of an empty line goes; one beyond the files, or one the grid does not match as a row mark, stays";
     EXPECT_EQ(app::FollowLines({",1"}, {-1, -1}, {-1, 0}), std::vector<std::string>{",0"}) << "with the path";
     EXPECT_EQ(app::RowMark(12), ",12");
 }

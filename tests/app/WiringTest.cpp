@@ -59,7 +59,7 @@ TEST_F(WiringTest, FontChosenWithTheHotkeyComesBackAfterARestart) {
     {
         auto w = MakeWindow();
         w->show();
-        dialogs.fontAnswers.push_back(chosen);
+        dialogs.fontAnswers.push_back(app::FontChoice{chosen, 0x808000}); // teal
         QKeyEvent press(QEvent::KeyPress, Qt::Key_F, Qt::ControlModifier | Qt::AltModifier);
         QCoreApplication::sendEvent(PathTxt(*w), &press);
         ASSERT_EQ(dialogs.fontPresets.size(), 1u);
@@ -68,7 +68,7 @@ TEST_F(WiringTest, FontChosenWithTheHotkeyComesBackAfterARestart) {
     }
     EXPECT_EQ(FontValue("FontName"), "Arial");
     EXPECT_EQ(FontValue("FontSize"), "10");
-    EXPECT_EQ(FontValue("FontColor"), "0") << "the first start set black over the design colour";
+    EXPECT_EQ(FontValue("FontColor"), "8421376");
     EXPECT_EQ(FontValue("FontStyle"), "11");
 
     auto w = MakeWindow();
@@ -77,6 +77,7 @@ TEST_F(WiringTest, FontChosenWithTheHotkeyComesBackAfterARestart) {
     EXPECT_TRUE(w->font().bold());
     EXPECT_TRUE(w->font().italic());
     EXPECT_EQ(sg1(*w)->font().family(), u"Arial"_s);
+    EXPECT_EQ(sg1(*w)->palette().color(QPalette::Text), QColor(0, 128, 128)) << "the grid shows the stored colour";
 }
 
 TEST_F(WiringTest, WindowReopensWhereItWasClosedWithTheSameControlFocused) {

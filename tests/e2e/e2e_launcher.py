@@ -36,6 +36,9 @@ GRID = (8, 8, 161, 257)          # sg1 on Panel1, which fills the client area
 SB_INIT = (176, 240, 153, 25)    # "Проинициализировать"
 ROWS = 8
 
+# X keycodes of the A and F keys of a PC keyboard, whatever the layout.
+KEYCODE_A, KEYCODE_F = 38, 41
+
 INFO_TITLE = "Информация"
 ERROR_TITLE = "Ошибка"
 ABOUT_TITLE = "О прграмме"
@@ -317,6 +320,12 @@ class X:
 
     def key(self, *keys):
         self.run("xdotool", "key", "--delay", "40", *keys)
+
+    def set_layout(self, layout):
+        """Makes layout the keyboard's; a running program reads the new keymap
+        when the server tells it."""
+        self.run("setxkbmap", "-layout", layout)
+        time.sleep(0.5)
 
     def screenshot(self, path):
         """The root window as rows of (r, g, b) bytes; returns (width, bytes)."""
@@ -703,7 +712,8 @@ def main():
     global SCALE_VARIABLE
     SCALE_VARIABLE = args.scale_variable
 
-    for tool in ("Xvfb", *(a for a in WINDOW_MANAGERS[args.wm] if not a.startswith("-")), "xdotool", "xwininfo", "xprop", "import"):
+    for tool in ("Xvfb", *(a for a in WINDOW_MANAGERS[args.wm] if not a.startswith("-")), "xdotool", "xwininfo", "xprop", "import",
+                 "setxkbmap"):
         require(shutil.which(tool), f"{tool} is not installed (scripts/install-deps installs it)")
 
     signal.signal(signal.SIGTERM, on_signal)
@@ -756,15 +766,16 @@ def main():
             app.click_cell(1, 2, repeat=2)   # unmark G:
             app.click_cell(1, 0, repeat=2)   # mark EUROPE
 
-            app.x.activate(app.wid)
-            app.x.key("ctrl+alt+a")
-            about = app.dialog(ABOUT_TITLE)
-            app.answer(about, "Escape")
-            print("about box shown and closed", flush=True)
-
-            app.x.activate(app.wid)
-            app.x.key("ctrl+alt+f")
-            app.answer(app.dialog(FONT_TITLE), "Escape")
+            # The shortcuts by their keys' places on the keyboard, with a
+            # Russian layout active: beside a Latin one, and alone.
+            for layout in ("ru,us", "ru"):
+                x.set_layout(layout)
+                for keycode, title in ((KEYCODE_A, ABOUT_TITLE), (KEYCODE_F, FONT_TITLE)):
+                    app.x.activate(app.wid)
+                    app.x.key(f"ctrl+alt+{keycode}")
+                    app.answer(app.dialog(title), "Escape")
+                print(f"about box and font dialog opened by their keys on the layout {layout}", flush=True)
+            x.set_layout("us")
             # The popup menu's open dialog on the current row (0): a name typed
             # without its extension finds TVDORVKY.INI.
             spare = world.disk_file("e", "SPARE", "TVDORVKY.INI")
