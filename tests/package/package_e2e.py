@@ -80,7 +80,8 @@ def wine(env, *argv, check=True):
 
 def reg_query(env, key):
     r = subprocess.run(["wine", "reg", "query", key], env=env, capture_output=True, timeout=60)
-    return r.returncode, r.stdout.decode("utf-8", "replace")
+    # A console program's output to a pipe is in the OEM code page: 866.
+    return r.returncode, r.stdout.decode("cp866", "replace")
 
 
 def host_path(world, windows_path):
@@ -126,8 +127,13 @@ def installer(args, procs, root):
     subprocess.run(["wineboot", "-i"], env=env, capture_output=True, timeout=300, check=True)
     subprocess.run(["wineserver", "-w"], env=env, timeout=120)
     shutil.copy(args.catalogue, os.path.join(world.drive_c, "TARVEN", "dorvwin.exe"))
+    # The prefix has no drive for the host's root: the setup file goes where
+    # a download would.
+    setup = os.path.join(world.drive_c, "Downloads", os.path.basename(args.setup))
+    os.makedirs(os.path.dirname(setup))
+    shutil.copy(args.setup, setup)
 
-    wine(env, args.setup, "/S")
+    wine(env, setup, "/S")
     shortcuts = installed_shortcuts(world)
     e.require(len(shortcuts) == 2, f"the installer made the shortcuts {shortcuts}, not the Start menu's and the desktop's")
     program, work = read_shortcut(world, shortcuts[0])
@@ -156,7 +162,7 @@ def installer(args, procs, root):
     expect_filled_list(work, "after a restart")
     lists = {n: e.read_bytes(os.path.join(work, n)) for n in LISTS}
 
-    wine(env, args.setup, "/S")
+    wine(env, setup, "/S")
     e.expect({n: e.read_bytes(os.path.join(work, n)) for n in LISTS} == lists,
              "a second install changed the list files")
     e.expect(os.path.isfile(program) and reg_query(env, UNINSTALL_KEY)[0] == 0,
