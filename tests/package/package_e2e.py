@@ -70,12 +70,12 @@ def menu(args, procs, root):
              "the menu command wrote its list into the folder it was started from")
 
 
-def wine(env, *argv, check=True):
+def wine(env, *argv):
+    """Runs a Windows program and waits for every process it started (the
+    uninstaller runs on from a copy of itself)."""
     r = subprocess.run(["wine", *argv], env=env, capture_output=True, timeout=300)
     subprocess.run(["wineserver", "-w"], env=env, timeout=300)
-    if check:
-        e.require(r.returncode == 0, f"wine {' '.join(argv)} failed ({r.returncode}): {r.stderr[-500:]!r}")
-    return r
+    e.require(r.returncode == 0, f"wine {' '.join(argv)} failed ({r.returncode}): {r.stderr[-500:]!r}")
 
 
 def reg_query(env, key):
@@ -137,7 +137,7 @@ def installer(args, procs, root):
     shortcuts = installed_shortcuts(world)
     e.require(len(shortcuts) == 2, f"the installer made the shortcuts {shortcuts}, not the Start menu's and the desktop's")
     program, work = read_shortcut(world, shortcuts[0])
-    local = os.path.dirname(work)
+    local = os.path.join(world.drive_c, "users", os.environ["USER"], "AppData", "Local")
     e.expect(work == os.path.join(local, "dorv-launcher") and os.path.isdir(work),
              f"the shortcut's working folder is {work}, not an existing %LOCALAPPDATA%\\dorv-launcher")
     e.expect(program == os.path.join(local, "Programs", "dorv-launcher", "dorv-launcher.exe"),
