@@ -1,4 +1,6 @@
 #include <QApplication>
+#include <cstdio>
+#include <cstring>
 
 #include "app/ErrorReport.h"
 #include "app/TAboutBox.h"
@@ -7,6 +9,11 @@
 #include "host/Process.h"
 
 int main(int argc, char** argv) {
+    // Answered before Qt starts, so packagers and scripts need no display.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::puts("dorv-launcher " DORV_VERSION);
+        return 0;
+    }
     host::PrepareProcess();
     QApplication application(argc, argv);
     app::InstallQtTranslation(application);
