@@ -17,6 +17,9 @@ install(FILES ${DORV_QT_WINDOWS}/plugins/styles/qwindowsvistastyle.dll
 # The program carries the translation in its resources; the file beside it
 # is where Qt's deployment puts it, for tools that look there.
 install(FILES ${DORV_QT_TRANSLATION} DESTINATION ${DORV_PACKAGE_DIR}/translations COMPONENT package)
+# What a user reads first: the oldest Windows the program starts on, and
+# where it keeps its state.
+install(FILES ${PROJECT_SOURCE_DIR}/share/windows/README.txt DESTINATION ${DORV_PACKAGE_DIR} COMPONENT package)
 execute_process(COMMAND ${PROJECT_SOURCE_DIR}/scripts/mingw-runtime
   OUTPUT_VARIABLE mingw_runtime OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
 string(REPLACE "\n" ";" mingw_runtime "${mingw_runtime}")
