@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QGuiApplication>
 #include <QScopeGuard>
+#include <QTimer>
+#include <chrono>
 #include <exception>
 
 #include "app/CatalogueFiles.h"
@@ -39,6 +41,9 @@ using components::ToStd;
 namespace {
 
 constexpr int kDefaultRows = 8;
+// The start's warning waits for the window to be active, this long at most.
+constexpr auto kWarnWaitsForWindow = std::chrono::seconds(3);
+constexpr int kWarnPollMs = 50;
 // A row count from the command line beyond this would only exhaust memory;
 // the catalogue lists a few drives.
 constexpr int kMaxRows = 1000;
@@ -166,8 +171,19 @@ void TfExecute::WarnIfListCannotBeKept() {
     const QString text = u"В рабочую папку "_s + ToQ(host::DisplayPath(".")) + u" нельзя записать: "_s +
                          ToQ(writable.Reason()) + u'\n' +
                          u"Список наборов данных не будет в ней сохранён при закрытии."_s;
-    QMetaObject::invokeMethod(
-        &wiring_, [this, text] { ErrorBox(this, text); }, Qt::QueuedConnection);
+    // Shown once the window is up and active: a box that opens while its
+    // window is still being mapped can end up beneath it (seen under Wine),
+    // where nobody sees it and the window takes no input. A window manager
+    // that never activates the window gets it after a while all the same.
+    auto* wait = new QTimer(&wiring_);
+    const auto started = std::chrono::steady_clock::now();
+    connect(wait, &QTimer::timeout, wait, [this, wait, text, started] {
+        if (!isActiveWindow() && std::chrono::steady_clock::now() - started < kWarnWaitsForWindow) return;
+        wait->deleteLater();
+        wait->stop();
+        ErrorBox(this, text);
+    });
+    wait->start(kWarnPollMs);
 }
 
 void TfExecute::FormClose(QObject*, components::TCloseAction&) {

@@ -422,9 +422,14 @@ class Launcher:
     def answer(self, box, key):
         # A box that opens while its window is still being mapped can get the
         # window manager's focus before Wine gives it the keyboard, and then
-        # loses the key: it is pressed again, as a person would.
+        # loses the key: as a person would, the box is clicked (on its text,
+        # which does nothing else) and the key pressed again.
         for attempt in range(3):
             self.x.activate(box)
+            if attempt > 0:
+                size = self.x.geometry(box)
+                if size:
+                    self.x.click(box, size[2] // 2, 12)
             self.x.key(key)
             try:
                 wait_for(lambda: box not in self.x.visible_windows(self.proc.pid), "the box to close",
