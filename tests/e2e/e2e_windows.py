@@ -188,10 +188,13 @@ BOX_TITLES = (e.ERROR_TITLE, e.APP_TITLE)
 
 
 def find_box(app, main=None):
-    """A box of the launcher's other than its main window: (window, title)."""
+    """A box of the launcher's other than its main window: (window, title).
+    Before the main window is known, a window titled as the application (the
+    main window itself, with an empty caption) is not taken for a box."""
+    titles = BOX_TITLES if main else [t for t in BOX_TITLES if t != e.APP_TITLE]
     for w in app.x.visible_windows(app.proc.pid):
         name = app.x.name(w)
-        for title in BOX_TITLES:
+        for title in titles:
             if w != main and e.caption_is(name, title):
                 return w, title
     return None
