@@ -2,9 +2,9 @@
 // the user kept is lost, and nothing fails without a word.
 
 #include <gmock/gmock.h>
-#include <QTest>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 
 #include <sys/stat.h>
 
