@@ -13,12 +13,12 @@ namespace {
 // The catalogue's main program: the one whose image decides.
 constexpr std::string_view kCatalogueProgram = "dorvwin.exe";
 
+} // namespace
+
 std::string FolderOf(std::string_view path) {
     const std::size_t cut = path.find_last_of('\\');
     return std::string(cut == std::string_view::npos ? std::string_view() : path.substr(0, cut));
 }
-
-} // namespace
 
 CatalogueRedirection CatalogueRedirection::Of(std::string_view installFolder) {
     return {host::ImageIsRedirected(JoinPath(installFolder, kCatalogueProgram)), host::VirtualizationAllowed(),

@@ -21,6 +21,9 @@ inline constexpr std::string_view kCatalogueIni = "tvdorvw.ini";
 // The active data set's key file, in the Windows directory.
 inline constexpr std::string_view kKeyFile = "TVDORVKY.INI";
 
+// The folder of a Windows path, without its final "\\"; empty for a bare name.
+std::string FolderOf(std::string_view path);
+
 // What the system says of the catalogue and of the launcher.
 struct CatalogueRedirection {
     // The catalogue's image is one Windows redirects (32-bit, no execution

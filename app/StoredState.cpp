@@ -12,12 +12,13 @@ constexpr std::string_view kInstallFolder = "DorvDirectory";
 constexpr std::string_view kActiveDisk = "DorvDisk";
 constexpr std::string_view kValidWindowsDir = "ValidWindowsDirectory";
 
-// Where a value lives, as the user finds it in the registry editor.
-std::string ValueName(std::string_view name) {
-    return "HKEY_CURRENT_USER\\" + std::string(kStateKey) + "\\" + std::string(name);
-}
-
 } // namespace
+
+std::string StateKeyName(std::string_view below) {
+    std::string name = "HKEY_CURRENT_USER\\" + std::string(kStateKey);
+    if (!below.empty()) name += "\\" + std::string(below);
+    return name;
+}
 
 std::optional<std::string> ReadInstallFolder(settings::TRegistry& reg) {
     if (!reg.ValuePresent(kInstallFolder)) return std::nullopt;
@@ -53,14 +54,14 @@ std::vector<SaveFailure> SaveState(std::string_view installFolder, std::string_v
     std::vector<SaveFailure> failures;
     settings::TRegistry reg;
     if (!reg.OpenKeyPath(kStateKey, true)) {
-        failures.push_back({"HKEY_CURRENT_USER\\" + std::string(kStateKey), "раздел реестра не открывается"});
+        failures.push_back({StateKeyName(), "раздел реестра не открывается"});
         return failures;
     }
     for (const auto& [name, text] : {std::pair{kInstallFolder, installFolder}, std::pair{kActiveDisk, activeDisk}}) {
         try {
             reg.WriteText(name, text);
         } catch (const std::exception& e) {
-            failures.push_back({ValueName(name), e.what()});
+            failures.push_back({StateKeyName(name), e.what()});
         }
     }
     reg.CloseKey();

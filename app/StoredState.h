@@ -15,6 +15,9 @@ class TRegistry;
 namespace app {
 
 inline constexpr std::string_view kStateKey = "ExecuteDorv";
+// The key, or a value or subkey of it, as the user finds it in the registry
+// editor, for messages.
+std::string StateKeyName(std::string_view below = {});
 
 // The folders the window works with.
 struct WindowsFolders {

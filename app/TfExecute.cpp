@@ -31,7 +31,6 @@
 #include "ui_TfExecute.h"
 
 using namespace Qt::Literals::StringLiterals;
-using namespace std::string_literals;
 
 namespace app {
 
@@ -159,7 +158,7 @@ void TfExecute::ShowFolders() {
         u"Директория Виндоуз :"_s + ToQ(WindowsDir_) + u'\r' + u"Системная директория  :"_s + ToQ(SystemDir_);
     const CatalogueFiles files = Files();
     if (const std::string used = files.Read(kKeyFile); used != files.Real(kKeyFile))
-        hint += u'\r' + u"Файлы каталога :"_s + ToQ(used.substr(0, used.find_last_of('\\')));
+        hint += u'\r' + u"Файлы каталога :"_s + ToQ(FolderOf(used));
     ui_->sbInit->setProperty("Hint", hint);
     ui_->sbInit->setToolTip(QString(hint).replace(u'\r', u'\n'));
 }
@@ -197,7 +196,7 @@ void TfExecute::FormClose(QObject*, components::TCloseAction&) {
     try {
         SGLight1->Save();
     } catch (const std::exception& e) {
-        failures.push_back({"HKEY_CURRENT_USER\\"s + std::string(kStateKey) + "\\Font", e.what()});
+        failures.push_back({StateKeyName("Font"), e.what()});
     }
     for (SaveFailure& f : SaveState(ToStd(ui_->PathTxt->text()), ActiveDisk_)) failures.push_back(std::move(f));
     if (failures.empty()) return;
