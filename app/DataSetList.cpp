@@ -1,5 +1,8 @@
 #include "app/DataSetList.h"
 
+#include <QCryptographicHash>
+#include <QLocale>
+#include <QScopeGuard>
 #include <exception>
 #include <string>
 #include <string_view>
@@ -28,6 +31,24 @@ constexpr std::string_view kColumn2File = "column2.txt";
 constexpr std::string_view kSelectedFile = "selected.txt";
 constexpr std::string_view kNotFound = "не найден файл TVDORVKY.INI";
 constexpr std::string_view kSeveralFound = "найдено несколько файлов TVDORVKY.INI";
+constexpr std::string_view kInterrupted = "поиск прерван";
+
+// "поиск: 12 345 папок…", with the noun agreeing with the number.
+QString SearchProgress(std::uint64_t folders) {
+    const std::uint64_t last2 = folders % 100;
+    const std::uint64_t last = folders % 10;
+    const char16_t* noun = u"папок";
+    if (last == 1 && last2 != 11)
+        noun = u"папка";
+    else if (last >= 2 && last <= 4 && (last2 < 12 || last2 > 14))
+        noun = u"папки";
+    return u"поиск: "_s + QLocale(QLocale::Russian).toString(static_cast<qulonglong>(folders)) + u' ' +
+           QString::fromUtf16(noun) + u'…';
+}
+
+void MarkRow(components::TZelGrid& grid, int row) {
+    if (!IsRowMarked(grid, row)) grid.SelectedRows().append(ToQ(RowMark(row)));
+}
 
 // Puts the file's non-empty lines into the column from the top; a file that
 // cannot be read leaves the column as it was. False when the file is there
@@ -53,6 +74,33 @@ bool LoadColumn(components::TZelGrid& grid, int col, std::string_view file, Line
     }
 }
 
+// Searches one drive into row r; false when the search was stopped.
+bool FillRow(components::TZelGrid& grid, search::TSearcDir& search, int r, const std::string& drive, const bool& stop,
+             KeyDigests& digests) {
+    grid.SetCells(0, r, ToQ(drive));
+    grid.SetCells(1, r, SearchProgress(0));
+    grid.Invalidate();
+    search.SetDrives(drive);
+    const int found = search.Search();
+    if (stop) {
+        // What was found so far may not be all there is: no path.
+        grid.SetCells(1, r, ToQ(kInterrupted));
+        MarkRow(grid, r);
+        return false;
+    }
+    if (found == 1) {
+        const std::string& path = search.FoundFiles().front();
+        grid.SetCells(0, r, ToQ(DataSetName(path)));
+        grid.SetCells(1, r, ToQ(path));
+        // The drive has just been read; its key file is at hand.
+        if (auto digest = KeyFileDigest(path)) digests.insert_or_assign(path, std::move(*digest));
+    } else {
+        grid.SetCells(1, r, ToQ(found == 0 ? kNotFound : kSeveralFound));
+        MarkRow(grid, r);
+    }
+    return true;
+}
+
 } // namespace
 
 bool IsRowMarked(components::TZelGrid& grid, int row) { return grid.SelectedRows().contains(ToQ(RowMark(row))); }
@@ -69,47 +117,49 @@ void DeleteRow(components::TZelGrid& grid, int row) {
     grid.Invalidate();
 }
 
-void FillFromDrives(QWidget* owner, components::TZelGrid& grid, search::TSearcDir& search, const CatalogueFiles& files,
-                    const bool& stop) {
+FillEnd FillFromDrives(QWidget* owner, components::TZelGrid& grid, search::TSearcDir& search,
+                       const CatalogueFiles& files, const bool& stop) {
     if (!files.Installed()) {
         ErrorBox(owner, u"Вероятно вы еще не установили \"DORV\"."_s + u'\r' +
                             u" В WINDOWS-директории остутствует файл TVODRVW.INI."_s);
-        return;
+        return FillEnd::NotInstalled;
     }
+    FillEnd end = FillEnd::Done;
+    KeyDigests digests;
+    int r = 0;
+    // The row being searched tells how far the search has got.
+    search.SetonProgress([&grid, &r](search::TSearcDir& sender) {
+        grid.SetCells(1, r, SearchProgress(sender.FoldersSearched()));
+        grid.Invalidate();
+    });
+    const auto quiet = qScopeGuard([&search] { search.SetonProgress({}); });
     try {
         settings::TIniFile ini{files.Read(kCatalogueIni)};
         DriveList list = ReadDriveList(ini.ReadSectionValues("CDROM"));
-        for (int r = 0; r < grid.RowCount(); ++r) DeleteRow(grid, r);
+        for (int row = 0; row < grid.RowCount(); ++row) DeleteRow(grid, row);
         grid.SelectedRows().clear(); // marks of rows beyond the grid too
-        int r = 0;
         grid.SetCol(1);
         grid.SetRow(0);
         // Entries 1 to Drive_Max in order; missing ones are skipped, so only
         // those present are visited, however large the count.
-        for (auto it = list.drives.begin(); it != list.drives.end() && it->first <= list.count && !stop; ++it) {
+        for (auto it = list.drives.begin(); it != list.drives.end() && it->first <= list.count; ++it) {
             std::string value = std::move(it->second);
             if (value.empty()) continue;
             if (value.back() == '\\') value.pop_back();
-            search.SetDrives(value);
-            const int found = search.Search();
-            if (stop) break;
-            if (found == 1) {
-                const std::string& path = search.FoundFiles().front();
-                grid.SetCells(0, r, ToQ(DataSetName(path)));
-                grid.SetCells(1, r, ToQ(path));
-            } else {
-                grid.SetCells(0, r, ToQ(value));
-                grid.SetCells(1, r, ToQ(found == 0 ? kNotFound : kSeveralFound));
-                if (!IsRowMarked(grid, r)) grid.SelectedRows().append(ToQ(RowMark(r)));
-                grid.Invalidate();
+            if (!FillRow(grid, search, r, value, stop, digests)) {
+                end = FillEnd::Stopped;
+                break;
             }
+            grid.Invalidate();
             ++r;
             if (!grid.SetRow(r)) break;
         }
     } catch (const std::exception&) {
         // The fill ends; the rows filled so far stay.
     }
+    (void)StoreKeyDigests(digests);
     grid.Invalidate();
+    return end;
 }
 
 bool ActivateKeyFile(QWidget* owner, const std::string& source, const CatalogueFiles& files) {
@@ -120,7 +170,15 @@ bool ActivateKeyFile(QWidget* owner, const std::string& source, const CatalogueF
         if (host::FileExists(target)) (void)host::SetNormalAttributes(target);
         return host::CopyFileReplace(source, target);
     });
-    if (copied.status) return true;
+    if (copied.status) {
+        // The bytes the catalogue now reads, whatever the source holds by now.
+        if (auto digest = KeyFileDigest(files.Read(kKeyFile))) {
+            KeyDigests known = ReadKeyDigests();
+            known.insert_or_assign(source, std::move(*digest));
+            (void)StoreKeyDigests(known);
+        }
+        return true;
+    }
     if (host::FileExists(source)) {
         QString text = u"Файл ключа не скопирован: "_s + ToQ(source) + u" → "_s + ToQ(copied.path) + u": "_s +
                        ToQ(copied.status.Reason());
@@ -128,6 +186,31 @@ bool ActivateKeyFile(QWidget* owner, const std::string& source, const CatalogueF
         ErrorBox(owner, text);
     }
     return false;
+}
+
+std::optional<std::string> KeyFileDigest(const std::string& path) {
+    const auto bytes = host::ReadWholeFile(path);
+    if (!bytes) return std::nullopt;
+    const QByteArray digest = QCryptographicHash::hash(
+        QByteArrayView(bytes->data(), static_cast<qsizetype>(bytes->size())), QCryptographicHash::Sha256);
+    return digest.toHex().toStdString();
+}
+
+void RememberKeyFile(const std::string& path) {
+    KeyDigests known = ReadKeyDigests();
+    if (auto digest = KeyFileDigest(path))
+        known.insert_or_assign(path, std::move(*digest));
+    else
+        known.erase(path);
+    (void)StoreKeyDigests(known);
+}
+
+ActiveRow CheckActiveRow(components::TZelGrid& grid, const CatalogueFiles& files, std::string_view storedName) {
+    std::vector<ListRow> rows;
+    for (int r = 0; r < grid.RowCount(); ++r)
+        rows.push_back(
+            {components::ToStd(grid.Cells(0, r)), components::ToStd(grid.Cells(1, r)), IsRowMarked(grid, r)});
+    return FindActiveRow(rows, ReadKeyDigests(), KeyFileDigest(files.Read(kKeyFile)), storedName);
 }
 
 bool LoadList(components::TZelGrid& grid) {

@@ -4,10 +4,12 @@
 // keep it between runs ("column1.txt", "column2.txt" and "selected.txt" in
 // the working directory).
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "app/ActiveSet.h"
 #include "app/StoredState.h"
 
 class QWidget;
@@ -28,19 +30,33 @@ void ToggleMark(components::TZelGrid& grid, int row);
 // Empties the row and drops its mark.
 void DeleteRow(components::TZelGrid& grid, int row);
 
+// How a fill ended.
+enum class FillEnd { Done, Stopped, NotInstalled };
+
 // Fills the grid afresh from the drives the catalogue's INI file lists (in
 // the place the catalogue reads): each drive's key file, or the drive marked
-// with what went wrong. Ends early when stop turns true during a search.
-// Without the INI file in the Windows directory the user is told and nothing
-// changes.
-void FillFromDrives(QWidget* owner, components::TZelGrid& grid, search::TSearcDir& search, const CatalogueFiles& files,
-                    const bool& stop);
+// with what went wrong. The row being searched shows how far the search has
+// got. When stop turns true during a search, that row is marked as
+// interrupted and no later drive is searched. Without the INI file in the
+// Windows directory the user is told and nothing changes. The digests of the
+// key files found replace those kept.
+FillEnd FillFromDrives(QWidget* owner, components::TZelGrid& grid, search::TSearcDir& search,
+                       const CatalogueFiles& files, const bool& stop);
 
 // Copies the key file over the active one, where the catalogue reads it;
 // true when it got there. A key file that is missing says nothing here (the
 // row's hint shows it); one that is there but could not be copied is told,
 // with the place, the reason and what to do.
+// The digest of the copied bytes is kept for the source.
 bool ActivateKeyFile(QWidget* owner, const std::string& source, const CatalogueFiles& files);
+
+// The digest of a file's bytes; nothing when it cannot be read.
+std::optional<std::string> KeyFileDigest(const std::string& path);
+// Keeps the digest of the file for its path beside the others.
+void RememberKeyFile(const std::string& path);
+// The row holding the key file the catalogue reads now, by the digests kept;
+// reads no data-set drive.
+ActiveRow CheckActiveRow(components::TZelGrid& grid, const CatalogueFiles& files, std::string_view storedName);
 
 // Fills the grid from the files. False when a file is there but could not be
 // read: the list then is not the one stored, and must not be saved over it.

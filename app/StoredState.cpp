@@ -11,6 +11,9 @@ namespace {
 constexpr std::string_view kInstallFolder = "DorvDirectory";
 constexpr std::string_view kActiveDisk = "DorvDisk";
 constexpr std::string_view kValidWindowsDir = "ValidWindowsDirectory";
+// Which key file each row held when last read, so the active row is known
+// without reading any data-set drive.
+constexpr std::string_view kKeyDigests = "DorvKeyDigests";
 
 } // namespace
 
@@ -48,6 +51,27 @@ void StoreValidFolder(settings::TRegistry& reg, WindowsFolders& folders, const s
 
 std::string ReadActiveDisk(settings::TRegistry& reg) {
     return reg.ValuePresent(kActiveDisk) ? reg.ReadText(kActiveDisk) : std::string();
+}
+
+KeyDigests ReadKeyDigests() {
+    try {
+        settings::TRegistry reg;
+        if (!reg.OpenKeyPath(kStateKey, false) || !reg.ValuePresent(kKeyDigests)) return {};
+        return ParseKeyDigests(reg.ReadText(kKeyDigests));
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+bool StoreKeyDigests(const KeyDigests& digests) {
+    try {
+        settings::TRegistry reg;
+        if (!reg.OpenKeyPath(kStateKey, true)) return false;
+        reg.WriteText(kKeyDigests, FormatKeyDigests(digests));
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 std::vector<SaveFailure> SaveState(std::string_view installFolder, std::string_view activeDisk) {

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "app/ActiveSet.h"
+
 namespace settings {
 class TRegistry;
 }
@@ -41,6 +43,13 @@ void StoreValidFolder(settings::TRegistry& reg, WindowsFolders& folders, const s
 // The name of the active data set; empty when none is stored. Throws the
 // store's error for a value that is not a text.
 std::string ReadActiveDisk(settings::TRegistry& reg);
+
+// The digests of the list's key files as last read; none when nothing is
+// stored or the store cannot be read.
+KeyDigests ReadKeyDigests();
+// Keeps the digests in place of those stored; false when the store refused.
+// Losing them costs only the active row's mark until the next read.
+bool StoreKeyDigests(const KeyDigests& digests);
 
 // What the close could not store: which value or file, and why.
 struct SaveFailure {

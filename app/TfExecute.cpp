@@ -7,6 +7,7 @@
 #include <chrono>
 #include <exception>
 
+#include "app/ActiveSet.h"
 #include "app/CatalogueFiles.h"
 #include "app/DataSetList.h"
 #include "app/Design.h"
@@ -52,6 +53,7 @@ constexpr int kKeyF = 70;
 constexpr int kKeyNumpad6 = 102;
 constexpr int kKeyA = 65;
 constexpr int kKeyNumpad1 = 97;
+constexpr int kKeyEscape = 27;
 
 // A handler, guarded, that does nothing once the part of the window it
 // belongs to is gone.
@@ -129,8 +131,39 @@ void TfExecute::FormCreate(QObject*) {
     ActiveDisk_ = ReadActiveDisk(reg);
     reg.CloseKey();
 
-    setWindowTitle(ToQ(ActiveDisk_));
+    ShowActive();
     Grid().Invalidate();
+}
+
+// The row whose key file the catalogue reads now is drawn bold; when none is
+// known to hold it, the caption says so and the list's hint says why.
+void TfExecute::ShowActive() {
+    const CatalogueFiles files = Files();
+    const ActiveRow active = CheckActiveRow(Grid(), files, ActiveDisk_);
+    Grid().SetBoldRow(active.row);
+    Grid().Invalidate();
+    setWindowTitle(ToQ(ActiveCaption(ActiveDisk_, active)));
+    const QString keyFile = ToQ(files.Read(kKeyFile));
+    QString why;
+    if (active.verdict == ActiveVerdict::NoMatch)
+        why = u"Файл ключа "_s + keyFile +
+              u" не совпадает ни с одним набором данных списка: его заменили вне этой программы, "
+              u"или список устарел. Выберите набор данных или нажмите «Проинициализировать»."_s;
+    else if (active.verdict == ActiveVerdict::NoKeyFile && !ActiveDisk_.empty())
+        why = u"Нет файла ключа "_s + keyFile + u": ни один набор данных не активен."_s;
+    if (!why.isEmpty())
+        Grid().SetHint(why);
+    else if (Grid().Row() == active.row)
+        Grid().SetHint(RowHint(active.row));
+    else if (Grid().Hint() == whyHint_)
+        Grid().SetHint(QString()); // the reason no longer holds
+    whyHint_ = why;
+}
+
+// A row's hint is its key file; the active row's says so first.
+QString TfExecute::RowHint(int row) const {
+    const QString path = Grid().Cells(1, row);
+    return row == Grid().BoldRow() ? u"Активный набор данных\n"_s + path : path;
 }
 
 // The folder key files go to: the system directory's parent, unless it is not
@@ -187,7 +220,7 @@ void TfExecute::WarnIfListCannotBeKept() {
 
 void TfExecute::FormClose(QObject*, components::TCloseAction&) {
     // A fill still running stops at its next entry and changes nothing more.
-    if (filling_) closing_ = true;
+    if (filling_) closing_ = stopFill_ = true;
     // Each store on its own: one that fails keeps none of the others from
     // being written.
     std::vector<SaveFailure> failures;
@@ -237,6 +270,10 @@ void TfExecute::sb1Click(QObject*) {
 }
 
 void TfExecute::FormKeyDown(QObject*, int& Key, Qt::KeyboardModifiers Shift) {
+    if (filling_ && Key == kKeyEscape) {
+        stopFill_ = true;
+        return;
+    }
     if (!Shift.testFlag(Qt::ControlModifier) || !Shift.testFlag(Qt::AltModifier)) return;
     if (Key == kKeyF || Key == kKeyNumpad6) {
         const auto chosen = CurrentDialogs().ChooseFont(this, font(), components::TSGLight::FontColor(this));
@@ -267,14 +304,15 @@ void TfExecute::Image1DblClick(QObject*) {
 }
 
 void TfExecute::sbInitClick(QObject*) {
-    // The search lets clicks through; a second fill inside the first would
-    // fight over the same rows.
-    if (filling_) return;
+    // The search lets clicks through: a second press stops the fill under
+    // way rather than start one inside it over the same rows.
+    if (filling_) {
+        stopFill_ = true;
+        return;
+    }
     filling_ = true;
-    const auto reset = qScopeGuard([this] {
-        filling_ = false;
-        closing_ = false;
-    });
+    const auto reset = qScopeGuard([this] { filling_ = closing_ = stopFill_ = false; });
+    FillEnd end = FillEnd::Done;
     {
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
         const auto restoreCursor = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
@@ -282,29 +320,30 @@ void TfExecute::sbInitClick(QObject*) {
         listLoaded_ = true; // the list starts afresh
         Grid().SelectedRows().clear();
         Grid().Invalidate();
-        FillDataSetList();
+        end = FillDataSetList();
     }
-    if (!closing_) InfoBox(this, u"Ok"_s);
+    if (!closing_) InfoBox(this, end == FillEnd::Stopped ? u"Поиск прерван"_s : u"Ok"_s);
 }
 
-void TfExecute::FillDataSetList() {
-    FillFromDrives(this, Grid(), *sd1_, Files(), closing_);
+FillEnd TfExecute::FillDataSetList() {
+    const FillEnd end = FillFromDrives(this, Grid(), *sd1_, Files(), stopFill_);
     ShowFolders();
+    if (!closing_) ShowActive();
+    return end;
 }
 
 void TfExecute::sg1Click(QObject*) {
     const int row = Grid().Row();
-    Grid().SetHint(Grid().Cells(1, row));
+    Grid().SetHint(RowHint(row));
     if (Grid().Col() != 0 || IsRowMarked(Grid(), row)) return;
     Activate();
 }
 
 void TfExecute::Activate() {
     const int row = Grid().Row();
-    if (!ActivateKeyFile(this, ToStd(Grid().Cells(1, row)), Files())) return;
-    ActiveDisk_ = ToStd(Grid().Cells(0, row));
-    setWindowTitle(ToQ(ActiveDisk_));
+    if (ActivateKeyFile(this, ToStd(Grid().Cells(1, row)), Files())) ActiveDisk_ = ToStd(Grid().Cells(0, row));
     ShowFolders();
+    ShowActive();
 }
 
 void TfExecute::sg1DblClick(QObject* Sender) {
@@ -316,20 +355,29 @@ void TfExecute::sg1DblClick(QObject* Sender) {
         bbDorvClick(ui_->bbDorv);
     } else if (Grid().Col() == 1) {
         ToggleMark(Grid(), row);
+        ShowActive();
     }
 }
 
 void TfExecute::NSelectClick(QObject*) {
     const auto file = CurrentDialogs().OpenFile(this, u"Ини файлы (*.ini)"_s, {}, u"ini"_s);
     if (!file) return;
-    Grid().SetCells(1, Grid().Row(), ToQ(host::ToWindowsPath(*file)));
+    const std::string path = host::ToWindowsPath(*file);
+    Grid().SetCells(1, Grid().Row(), ToQ(path));
+    // The file was just picked, so it can be read now.
+    RememberKeyFile(path);
+    ShowActive();
 }
 
-void TfExecute::NDeleteRowClick(QObject*) { DeleteRow(Grid(), Grid().Row()); }
+void TfExecute::NDeleteRowClick(QObject*) {
+    DeleteRow(Grid(), Grid().Row());
+    ShowActive();
+}
 
 void TfExecute::sd1EachIteration(search::TSearcDir&, bool& FlagStopb) {
-    // Nothing to decide per entry; only a closing window ends a search early.
-    if (closing_) FlagStopb = true;
+    // Nothing to decide per entry; a stop asked (or a closing window) ends
+    // the search.
+    if (stopFill_) FlagStopb = true;
 }
 
 } // namespace app

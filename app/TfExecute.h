@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "app/DataSetList.h"
 #include "components/TForm.h"
 
 namespace components {
@@ -74,7 +75,7 @@ public:
     void Image1DblClick(QObject* Sender);
     void sd1EachIteration(search::TSearcDir& Sender, bool& FlagStopb);
 
-    void FillDataSetList();
+    FillEnd FillDataSetList();
 
     // The data a control's hint holds (the launch buttons' file names, the
     // exact texts of the other hints).
@@ -87,6 +88,8 @@ private:
     void ShowFolders();
     void WarnIfListCannotBeKept();
     void Activate();
+    void ShowActive();
+    QString RowHint(int row) const;
     components::TZelGrid& Grid() const;
 
     std::unique_ptr<Ui::TfExecute> ui_;
@@ -101,6 +104,10 @@ private:
     QPointer<TAboutBox> aboutBox_;
     bool filling_ = false;
     bool closing_ = false;
+    // The fill under way is to stop: asked by the user, or the window closes.
+    bool stopFill_ = false;
+    // The list's hint when it tells why no row is active.
+    QString whyHint_;
     // The list files were read at start (or the list was filled afresh):
     // only then may the close write over them.
     bool listLoaded_ = false;

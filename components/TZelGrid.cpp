@@ -195,6 +195,7 @@ TZelGrid::CellLook TZelGrid::DecideCell(int col, int row, const QRect& rect, con
     // ",Normal" only ever keeps the font as it is; bold is added, never removed.
     if (props.colFonts.contains(c + u",Bold", ci)) look.bold = true;
     if (!t.isEmpty() && row == 0 && props.titlesBold) look.bold = true;
+    if (row == props.boldRow) look.bold = true;
 
     const bool rowMark = props.selectedRows.contains(u',' + r, ci);
     const bool colMark = props.selectedRows.contains(c + u',', ci);

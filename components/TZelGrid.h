@@ -26,6 +26,8 @@ public:
         QStringList titles;
         QStringList selectedRows;
         bool titlesBold = false;
+        // A row drawn bold throughout (the list's active entry); -1 for none.
+        int boldRow = -1;
         int rowAuto = 0;
         int selectedCol = 0;
         TColor selectionColor = 0;
@@ -69,6 +71,8 @@ public:
 
     bool TitlesBold() const { return props_.titlesBold; }
     void SetTitlesBold(bool on) { props_.titlesBold = on; }
+    int BoldRow() const { return props_.boldRow; }
+    void SetBoldRow(int row) { props_.boldRow = row; }
     int RowAuto() const { return props_.rowAuto; }
     void SetRowAuto(int row) { props_.rowAuto = row; }
     int SelectedCol() const { return props_.selectedCol; }

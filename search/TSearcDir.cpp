@@ -195,6 +195,7 @@ struct TSearcDir::Walk {
     std::shared_ptr<bool> alive;
     std::unordered_set<host::FileId, FileIdHash> visited;
     Clock::time_point lastPump = Clock::now();
+    Clock::time_point lastProgress = Clock::now();
 };
 
 TSearcDir::TSearcDir() : alive_(std::make_shared<bool>(true)) {}
@@ -224,6 +225,7 @@ int TSearcDir::Search() {
     if (running_) return 0;
     return RunWalk([this](Walk& walk) {
         foundFiles_.clear();
+        folders_ = 0;
         // A stop answered in an earlier search does not cut this one short.
         stop_ = false;
         std::string rest = masks_;
@@ -250,6 +252,7 @@ bool TSearcDir::SearchFolder(const std::string& path, std::uint32_t attributes, 
 
 bool TSearcDir::Folder(Walk& walk, const std::string& path, std::uint32_t attributes, const std::string& mask,
                        bool withSubFolders) {
+    ++folders_;
     if (withSubFolders) {
         host::Finder folders(path + "*.*", host::faDirectory);
         if (folders.Found()) {
@@ -296,6 +299,12 @@ void TSearcDir::AfterEntry(Walk& walk) {
         pump();
         if (!*walk.alive) throw Abandoned{};
         walk.lastPump = Clock::now();
+        if (onProgress_ && walk.lastPump - walk.lastProgress >= std::chrono::milliseconds(100)) {
+            walk.lastProgress = walk.lastPump;
+            const auto progress = onProgress_;
+            progress(*this);
+            if (!*walk.alive) throw Abandoned{};
+        }
     }
     DoEachIteration();
     if (!*walk.alive) throw Abandoned{};

@@ -55,6 +55,10 @@ public:
     // Processes the window's pending messages; called between entries, at
     // most every few milliseconds.
     void SetMessagePump(std::function<void()> pump) { pump_ = std::move(pump); }
+    // Called while a search runs, at most every 100 ms.
+    void SetonProgress(std::function<void(TSearcDir&)> handler) { onProgress_ = std::move(handler); }
+    // Folders enumerated so far by the running or last search.
+    std::uint64_t FoldersSearched() const { return folders_; }
 
     // Full paths of the files the last search found, in the order found.
     const std::vector<std::string>& FoundFiles() const { return foundFiles_; }
@@ -97,6 +101,8 @@ private:
     TErrorResetFile onEachResetError_;
     std::vector<std::string> foundFiles_;
     std::function<void()> pump_;
+    std::function<void(TSearcDir&)> onProgress_;
+    std::uint64_t folders_ = 0;
 
     // False once the component is destroyed; a search or handler still on the
     // stack holds a copy and unwinds without touching the object.

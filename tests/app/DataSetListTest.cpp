@@ -1,6 +1,8 @@
 // Filling the data-set list from the catalogue's drives and activating a
 // data set, against a Wine-layout prefix with real folders as drives.
 
+#include <QApplication>
+#include <QKeyEvent>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -157,7 +159,8 @@ TEST_F(ActivationTest, ClickOnANameCopiesItsKeyFileAndShowsItsName) {
     EXPECT_EQ(ActiveKey(), "asia");
     EXPECT_EQ(w->windowTitle(), u"ASIA"_s);
     EXPECT_EQ(w->ActiveDisk(), "ASIA");
-    EXPECT_EQ(sg1(*w)->Hint(), u"E:\\ASIA\\TVDORVKY.INI"_s);
+    EXPECT_EQ(sg1(*w)->Hint(), u"Активный набор данных\nE:\\ASIA\\TVDORVKY.INI"_s);
+    EXPECT_EQ(sg1(*w)->BoldRow(), 2);
 
     // A click on the path column sets the hint and never copies.
     ClickCell(*w, 1, 0);
@@ -165,6 +168,28 @@ TEST_F(ActivationTest, ClickOnANameCopiesItsKeyFileAndShowsItsName) {
     EXPECT_EQ(sg1(*w)->Hint(), u"E:\\EUROPE\\TVDORVKY.INI"_s);
     Select(*w, 1, 3);
     EXPECT_EQ(ActiveKey(), "asia");
+}
+
+// The active row is the one whose key file the catalogue reads now, known
+// from what was read before, without reading the data set's drive again.
+TEST_F(ActivationTest, TheActiveRowHoldsTheKeyFileInPlace) {
+    EXPECT_EQ(sg1(*w)->BoldRow(), -1) << "nothing active before a click";
+    ClickCell(*w, 0, 3);
+    EXPECT_EQ(sg1(*w)->BoldRow(), 3);
+    ASSERT_TRUE(w->close());
+    testenv::WriteFile(ActiveKeyFile(), "changed elsewhere");
+    w = MakeWindow();
+    EXPECT_EQ(w->windowTitle(), u"USA (?)"_s);
+    EXPECT_EQ(sg1(*w)->BoldRow(), -1);
+    EXPECT_TRUE(sg1(*w)->Hint().startsWith(u"Файл ключа "_s)) << sg1(*w)->Hint().toStdString();
+    ASSERT_TRUE(w->close());
+    EXPECT_EQ(StoredValue("DorvDisk"), std::optional<std::string>("USA")) << "the stored name stays";
+    // The key file back, the data set's drive emptied.
+    testenv::WriteFile(ActiveKeyFile(), "usa");
+    for (const auto& entry : fs::directory_iterator(sandbox.MapDrive('E'))) fs::remove_all(entry.path());
+    w = MakeWindow();
+    EXPECT_EQ(w->windowTitle(), u"USA"_s);
+    EXPECT_EQ(sg1(*w)->BoldRow(), 3);
 }
 
 TEST_F(ActivationTest, KeyboardMovesThroughNamesActivateEachUnmarkedRow) {
@@ -259,25 +284,45 @@ std::shared_ptr<int> SlowDisc(app::TfExecute& w, const fs::path& root) {
     return entries;
 }
 
-TEST_F(DataSetListTest, SecondPressDuringAFillIsIgnored) {
+// A second press, or Esc, stops the fill: the row searched says so and is
+// marked, and no later drive is searched.
+class StopTest : public DataSetListTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(StopTest, SecondPressOrEscapeStopsTheFill) {
     const fs::path e = sandbox.MapDrive('E');
     testenv::WriteFile(e / "EUROPE" / "TVDORVKY.INI", "e");
-    WriteDrives("2", {"E:", "E:\\EUROPE"});
+    WriteDrives("3", {"E:\\EUROPE", "E:", "E:\\EUROPE"});
     auto w = MakeWindow();
     SlowDisc(*w, e);
+    w->show();
     bool pressedDuringFill = false;
-    QTimer::singleShot(0, w.get(), [&] {
-        pressedDuringFill = w->Filling();
-        sbInit(*w)->click();
+    QTimer poll;
+    poll.setInterval(0);
+    QObject::connect(&poll, &QTimer::timeout, w.get(), [&] {
+        if (pressedDuringFill || !w->Filling() || Cell(*w, 1, 1).empty()) return;
+        pressedDuringFill = true;
+        EXPECT_EQ(Cell(*w, 0, 1), "E:") << "the drive is shown while it is searched";
+        if (GetParam()) {
+            sbInit(*w)->click();
+        } else {
+            QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QApplication::sendEvent(sg1(*w), &esc);
+        }
     });
+    poll.start();
     sbInit(*w)->click();
-    ASSERT_TRUE(pressedDuringFill) << "the search never let the second press in";
-    EXPECT_EQ(OkCount(), 1u);
+    ASSERT_TRUE(pressedDuringFill) << "the search never let the press in";
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, u"Поиск прерван"_s);
     EXPECT_EQ(Cell(*w, 0, 0), "EUROPE");
-    EXPECT_EQ(Cell(*w, 0, 1), "EUROPE");
-    EXPECT_EQ(Cell(*w, 0, 2), "");
-    EXPECT_TRUE(sg1(*w)->SelectedRows().isEmpty());
+    EXPECT_EQ(Cell(*w, 1, 1), "поиск прерван");
+    EXPECT_EQ(sg1(*w)->SelectedRows(), QStringList{u",1"_s});
+    EXPECT_EQ(Cell(*w, 0, 2), "") << "no later drive searched";
+    EXPECT_FALSE(w->Filling());
 }
+
+INSTANTIATE_TEST_SUITE_P(Fill, StopTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& p) { return p.param ? "SecondPress" : "Escape"; });
 
 TEST_F(DataSetListTest, ClosingDuringAFillStopsItAndSavesTheGrid) {
     const fs::path e = sandbox.MapDrive('E');
@@ -292,7 +337,7 @@ TEST_F(DataSetListTest, ClosingDuringAFillStopsItAndSavesTheGrid) {
     QTimer poll;
     poll.setInterval(0);
     QObject::connect(&poll, &QTimer::timeout, w.get(), [&] {
-        if (closedDuringFill || !w->Filling() || Cell(*w, 0, 0).empty()) return;
+        if (closedDuringFill || !w->Filling() || Cell(*w, 0, 1).empty()) return;
         closedDuringFill = true;
         entriesAtClose = *entries;
         w->close();
@@ -307,7 +352,7 @@ TEST_F(DataSetListTest, ClosingDuringAFillStopsItAndSavesTheGrid) {
     const std::string saved = testenv::ReadFile(sandbox.WorkDir() / "column1.txt");
     EXPECT_EQ(saved.substr(0, 8), "EUROPE\r\n");
     EXPECT_EQ(Cell(*w, 0, 0), "EUROPE");
-    EXPECT_EQ(Cell(*w, 0, 1), "");
+    EXPECT_EQ(Cell(*w, 1, 1), "поиск прерван") << "no path for a drive not searched to its end";
     EXPECT_FALSE(w->Filling());
 }
 

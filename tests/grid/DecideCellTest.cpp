@@ -109,6 +109,12 @@ TEST(DecideCell, WeightIsOnlyEverAdded) {
     EXPECT_FALSE(Decide(1, 1, p).bold);
     p.colFonts = {QStringLiteral("1,BOLD")};
     EXPECT_TRUE(Decide(1, 1, p).bold);
+    // The bold row: every cell of it, and no other.
+    p.colFonts.clear();
+    p.boldRow = 2;
+    EXPECT_TRUE(Decide(0, 2, p).bold && Decide(1, 2, p).bold);
+    EXPECT_FALSE(Decide(1, 1, p).bold);
+    p.colFonts = {QStringLiteral("1,BOLD")};
 
     // Widths are measured in the bold font once bold is added.
     p.colAlignment = {QStringLiteral("1,Right")};
