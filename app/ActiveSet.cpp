@@ -45,7 +45,7 @@ ActiveRow FindActiveRow(const std::vector<ListRow>& rows, const KeyDigests& know
         const auto digest = known.find(row.keyFile);
         if (digest == known.end() || digest->second != *inPlace) continue;
         const bool named = !stored.empty() && host::UpperAnsi(row.name) == stored;
-        if (active.row < 0 || named) active = {static_cast<int>(r), ActiveVerdict::Match};
+        if (active.row < 0 || named) active = {static_cast<int>(r), ActiveVerdict::Match, named};
         if (named) break;
     }
     return active;
@@ -53,7 +53,7 @@ ActiveRow FindActiveRow(const std::vector<ListRow>& rows, const KeyDigests& know
 
 std::string ActiveCaption(std::string_view storedName, const ActiveRow& active) {
     std::string caption(storedName);
-    if (!caption.empty() && active.verdict != ActiveVerdict::Match) caption += " (?)";
+    if (!caption.empty() && !active.named) caption += " (?)";
     return caption;
 }
 

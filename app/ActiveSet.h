@@ -36,6 +36,8 @@ enum class ActiveVerdict {
 struct ActiveRow {
     int row = -1;
     ActiveVerdict verdict = ActiveVerdict::NoKeyFile;
+    // The active row bears the stored name.
+    bool named = false;
 };
 
 // The active row among the unmarked ones. Rows holding equal key files are
@@ -44,8 +46,8 @@ struct ActiveRow {
 ActiveRow FindActiveRow(const std::vector<ListRow>& rows, const KeyDigests& known,
                         const std::optional<std::string>& inPlace, std::string_view storedName);
 
-// The caption: the stored name, with " (?)" when a name is stored and no row
-// is seen to hold the key file in place.
+// The caption: the stored name, with " (?)" when a name is stored and the row
+// seen to hold the key file in place, if any, bears another.
 std::string ActiveCaption(std::string_view storedName, const ActiveRow& active);
 
 } // namespace app

@@ -171,8 +171,8 @@ bool ActivateKeyFile(QWidget* owner, const std::string& source, const CatalogueF
         return host::CopyFileReplace(source, target);
     });
     if (copied.status) {
-        // The bytes the catalogue now reads, whatever the source holds by now.
-        if (auto digest = KeyFileDigest(files.Read(kKeyFile))) {
+        // The bytes copied, read back where they went.
+        if (auto digest = KeyFileDigest(copied.path)) {
             KeyDigests known = ReadKeyDigests();
             known.insert_or_assign(source, std::move(*digest));
             (void)StoreKeyDigests(known);

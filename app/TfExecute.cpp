@@ -149,6 +149,9 @@ void TfExecute::ShowActive() {
         why = u"Файл ключа "_s + keyFile +
               u" не совпадает ни с одним набором данных списка: его заменили вне этой программы, "
               u"или список устарел. Выберите набор данных или нажмите «Проинициализировать»."_s;
+    else if (active.verdict == ActiveVerdict::Match && !active.named && !ActiveDisk_.empty())
+        why = u"Файл ключа "_s + keyFile + u" — набора данных «"_s + Grid().Cells(0, active.row) + u"», а не «"_s +
+              ToQ(ActiveDisk_) + u"»."_s;
     else if (active.verdict == ActiveVerdict::NoKeyFile && !ActiveDisk_.empty())
         why = u"Нет файла ключа "_s + keyFile + u": ни один набор данных не активен."_s;
     if (!why.isEmpty())

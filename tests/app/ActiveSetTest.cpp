@@ -40,10 +40,10 @@ TEST_P(ActiveRowTest, FollowsTheKeyFileInPlace) {
 INSTANTIATE_TEST_SUITE_P(
     Rows, ActiveRowTest,
     ::testing::Values(Case{"match", "e1", "EUROPE", 0, ActiveVerdict::Match, "EUROPE"},
-                      Case{"match, the stored name another's", "e1", "ASIA", 0, ActiveVerdict::Match, "ASIA"},
+                      Case{"match, the stored name another's", "e1", "ASIA", 0, ActiveVerdict::Match, "ASIA (?)"},
                       Case{"drive not there: known digest", "a1", "", 2, ActiveVerdict::Match, ""},
                       Case{"equal key files: the stored name", "a1", "asia-2", 3, ActiveVerdict::Match, "asia-2"},
-                      Case{"equal key files: else the first", "a1", "EUROPE", 2, ActiveVerdict::Match, "EUROPE"},
+                      Case{"equal key files: else the first", "a1", "", 2, ActiveVerdict::Match, ""},
                       Case{"a marked row's key file", "o1", "OLD", -1, ActiveVerdict::NoMatch, "OLD (?)"},
                       Case{"changed outside", "zz", "EUROPE", -1, ActiveVerdict::NoMatch, "EUROPE (?)"},
                       Case{"changed outside, no name", "zz", "", -1, ActiveVerdict::NoMatch, ""},

@@ -317,10 +317,13 @@ def run_as_standard_user(args, procs, world, x, wine, start):
             e.expect(False, "step 4: the activation showed a box \"{}\"; the VirtualStore copy {} holds {!r}"
                      .format(done[1], *copy_of("TVDORVKY.INI")))
         else:
+            # Wine redirects no file, and its prefix says so: the catalogue
+            # reads the real key file, still the old one, and the caption
+            # says that the name is not what it will use.
             try:
-                e.wait_for(lambda: e.caption_is(app.caption(), "АЗИЯ"), "the caption АЗИЯ", timeout=10)
+                e.wait_for(lambda: e.caption_is(app.caption(), "АЗИЯ (?)"), "the caption АЗИЯ (?)", timeout=10)
             except e.Failure:
-                e.expect(False, f"step 4: the caption is {app.caption()!r}, not АЗИЯ")
+                e.expect(False, f"step 4: the caption is {app.caption()!r}, not АЗИЯ (?)")
             time.sleep(0.5)
             boxes = answer_boxes(app, first=0.5)
             e.expect(not boxes, f"step 4: the activation wrote the key and showed the boxes {boxes}")
