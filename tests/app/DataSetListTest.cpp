@@ -9,10 +9,13 @@
 #include <chrono>
 #include <thread>
 
+#include <cstdio>
+
 #include "components/TZelGrid.h"
 #include "components/Text.h"
 #include "search/TSearcDir.h"
 #include "tests/app/AppTestSupport.h"
+#include "tests/support/BigTree.h"
 
 namespace fs = std::filesystem;
 using namespace Qt::Literals::StringLiterals;
@@ -323,6 +326,48 @@ TEST_P(StopTest, SecondPressOrEscapeStopsTheFill) {
 
 INSTANTIATE_TEST_SUITE_P(Fill, StopTest, ::testing::Bool(),
                          [](const ::testing::TestParamInfo<bool>& p) { return p.param ? "SecondPress" : "Escape"; });
+
+// Over a tree of 214,840 entries: the row searched shows the folders
+// searched soon after the start, and Esc stops the fill at once. The times
+// are printed; the bounds are loose enough for a loaded machine.
+TEST_F(DataSetListTest, ALongSearchShowsProgressAndStopsOnEscape) {
+#ifdef _WIN32
+    GTEST_SKIP() << "laying the tree out under Wine alone takes minutes";
+#endif
+    const std::size_t entries = testenv::MakeBigTree(sandbox.MapDrive('E'));
+    WriteDrives("2", {"E:", "E:"});
+    auto w = MakeWindow();
+    w->show();
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point started, progressed, pressed;
+    QTimer poll;
+    poll.setInterval(1);
+    QObject::connect(&poll, &QTimer::timeout, w.get(), [&] {
+        const std::string cell = Cell(*w, 1, 0);
+        if (started == Clock::time_point() && w->Filling()) started = Clock::now();
+        if (progressed == Clock::time_point() && cell.starts_with("поиск: ") && !cell.starts_with("поиск: 0 "))
+            progressed = Clock::now();
+        if (pressed == Clock::time_point() && progressed != Clock::time_point() &&
+            Clock::now() - progressed > std::chrono::milliseconds(300)) {
+            pressed = Clock::now();
+            QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QApplication::sendEvent(sg1(*w), &esc);
+        }
+    });
+    poll.start();
+    sbInit(*w)->click();
+    const auto stopped = Clock::now();
+    ASSERT_NE(pressed, Clock::time_point()) << "no progress was shown during the search";
+    const auto ms = [](Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); };
+    std::printf("tree of %zu entries: first progress %.1f ms after the start, stopped %.1f ms after Esc\n", entries,
+                ms(progressed - started), ms(stopped - pressed));
+    EXPECT_LT(ms(progressed - started), 2000.0);
+    EXPECT_LT(ms(stopped - pressed), 1000.0);
+    EXPECT_EQ(Cell(*w, 1, 0), "поиск прерван");
+    EXPECT_EQ(Cell(*w, 0, 1), "") << "no later drive searched";
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, u"Поиск прерван"_s);
+}
 
 TEST_F(DataSetListTest, ClosingDuringAFillStopsItAndSavesTheGrid) {
     const fs::path e = sandbox.MapDrive('E');
