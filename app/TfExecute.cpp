@@ -322,6 +322,7 @@ void TfExecute::sbInitClick(QObject*) {
         DeleteListFiles();
         listLoaded_ = true; // the list starts afresh
         Grid().SelectedRows().clear();
+        Grid().SetBoldRow(-1); // the rows are filled afresh
         Grid().Invalidate();
         end = FillDataSetList();
     }
