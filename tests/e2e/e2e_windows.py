@@ -20,6 +20,7 @@ Usage: e2e_windows.py --zip PATH --catalogue PATH [--standard-user NAME --catalo
 
 import argparse
 import contextlib
+import glob
 import os
 import pwd
 import re
@@ -165,7 +166,44 @@ def run_as_root(args, procs, world, x, wine, start):
     again = app.geometry()
     e.expect(again == moved, f"the window reopened at {again}, closed at {moved}")
     e.expect(e.caption_is(app.caption(), "EUROPE"), f"the caption after the restart is {app.caption()!r}")
+    shortcut_to_asia(app, world, x, wine)
+
+
+def shortcut_to_asia(app, world, x, wine):
+    """The popup menu's desktop shortcut to АЗИЯ, read back with lnkinfo and
+    started as the shell starts it."""
+    app.click_cell(0, 1)
+    left, top, _, height = app.cell_rect(0, 1)
+    x.run("xdotool", "mousemove", "--window", str(app.wid), str(left + 10), str(top + height // 2))
+    x.run("xdotool", "click", "3")
+    time.sleep(0.5)
+    x.key("Down", "Down", "Down", "Return")
+    app.answer(app.dialog(e.INFO_TITLE), "Return")
     app.close()
+    name = "АЗИЯ — Дорв.lnk"
+    found = glob.glob(os.path.join(world.drive_c, "users", "*", "Desktop", name)) + \
+        glob.glob(os.path.join(world.home, "**", name), recursive=True)
+    e.require(found, f"no shortcut {name} on the desktop")
+    out = subprocess.run(["lnkinfo", found[0]], capture_output=True, text=True, timeout=30).stdout
+    fields = {}
+    for line in out.splitlines():
+        field, _, value = line.partition(":")
+        fields[field.strip()] = value.strip()
+    work = "Z:" + world.work.replace("/", "\\")
+    for field, wanted in (("Local path", PROGRAM), ("Command line arguments", "--activate АЗИЯ"),
+                          ("Working directory", work), ("Icon location", PROGRAM)):
+        e.expect(fields.get(field, "").lower() == wanted.lower(),
+                 f"the shortcut's {field} is {fields.get(field)!r}, not {wanted!r}: {out}")
+
+    key_file = os.path.join(world.windows, "TVDORVKY.INI")
+    saw = os.path.join(world.drive_c, "catalogue-saw.txt")
+    e.World.write(key_file, e.KEY_OLD)
+    e.World.write(os.path.join(world.windows, "tvdorvw.ini"), e.CATALOGUE_INI)
+    os.remove(saw)
+    r = wine.run("wine", "start", "/wait", "/unix", found[0], timeout=120)
+    e.expect(r.returncode == 0, f"the shortcut's command ended with {r.returncode}: {r.stderr[-500:]!r}")
+    e.wait_for(lambda: e.read_bytes(saw), "the catalogue to be started by the shortcut", timeout=60)
+    e.expect(e.read_bytes(saw) == SAW_ASIA, f"started from the shortcut, the catalogue saw {e.read_bytes(saw)!r}")
 
 
 # ------------------------------------------------------- the standard user
