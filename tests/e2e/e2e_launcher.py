@@ -683,10 +683,11 @@ def run_command_line(procs, root, launcher_path, wm):
     expect(disk == "АЗИЯ", f"DorvDisk is {disk!r} after --activate, not АЗИЯ (the row's own spelling)")
 
     # Failures: the box, status 1, the reason on standard error, nothing copied.
-    for args, says in ((("--activate", "NOWHERE"), "NOWHERE"), (("--activate", "h:"), "H:"),
-                       (("--activate", "АЗИЯ", "--start", "absent.exe"), "ABSENT.EXE")):
+    for args, says in ((("--activate", "NOWHERE"), ("«NOWHERE»", "нет в списке")),
+                       (("--activate", "h:"), ("«H:»", "красным")),
+                       (("--activate", "АЗИЯ", "--start", "absent.exe"), ("Нет файла : ABSENT.EXE",))):
         code, _, err = run(*args, box=True)
-        expect(code == 1 and says in err, f"{args} ended with {code}, saying {err!r}")
+        expect(code == 1 and all(s in err for s in says), f"{args} ended with {code}, saying {err!r}")
     expect(len(world.wine_calls()) == 1, f"a failed --activate started a program: {world.wine_calls()}")
     code, _, err = run("--activate")
     expect(code == 2 and "--activate" in err, f"--activate without a name ended with {code}, saying {err!r}")
