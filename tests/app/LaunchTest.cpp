@@ -239,6 +239,10 @@ TEST_F(LaunchTest, DesktopShortcutForAnActivatableRowOnly) {
     grid->SetCells(0, 1, u"G:"_s);
     grid->SetCells(1, 1, u"не найден файл TVDORVKY.INI"_s);
     grid->SelectedRows().append(u",1"_s);
+#ifndef _WIN32
+    // The desktop of a Russian session, as xdg-user-dirs names it.
+    testenv::WriteFile(sandbox.ConfigHome() / "user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/Рабочий стол\"\n");
+#endif
     for (const int row : {1, 2, 0, 0}) {
         grid->SetRow(row);
         NShortcut(*w)->trigger();
@@ -251,6 +255,9 @@ TEST_F(LaunchTest, DesktopShortcutForAnActivatableRowOnly) {
     ASSERT_TRUE(said.startsWith(lead)) << said.toStdString();
     const fs::path made = components::ToPath(said.mid(lead.size()));
     EXPECT_TRUE(fs::is_regular_file(made)) << made;
+#ifndef _WIN32
+    EXPECT_EQ(made.parent_path(), sandbox.Root() / "home" / "Рабочий стол");
+#endif
     int shortcuts = 0;
     for (const auto& entry : fs::directory_iterator(made.parent_path()))
         shortcuts += entry.path().filename().u8string().find(u8"A_B_C — Дорв") == 0;
