@@ -711,6 +711,9 @@ def run_command_line(procs, root, launcher_path, wm):
     expect(data.decode() == "[Desktop Entry]\nType=Application\nVersion=1.4\n"
            f"Name={SHORTCUT_NAME.replace(chr(92), chr(92) * 2)} — Дорв\n{exec_line}\nPath={world.work}\n"
            "Icon=dorv-launcher\nTerminal=false\nStartupNotify=false\n", f"the shortcut reads {data!r}")
+    checked = subprocess.run(["desktop-file-validate", shortcut], capture_output=True, text=True, timeout=30)
+    expect(checked.returncode == 0 and not checked.stdout.strip(),
+           f"desktop-file-validate finds fault with the shortcut: {checked.stdout}{checked.stderr}")
     world.write(key_file, KEY_OLD)
     x.run("dbus-run-session", "--", "gio", "launch", shortcut)
     wait_for(lambda: len(world.wine_calls()) == 2, "the shortcut to start the catalogue", timeout=30)
@@ -806,8 +809,9 @@ def main():
     global SCALE_VARIABLE
     SCALE_VARIABLE = args.scale_variable
 
+    shortcut_tools = ("gio", "dbus-run-session", "desktop-file-validate") if args.command_line else ()
     for tool in ("Xvfb", *(a for a in WINDOW_MANAGERS[args.wm] if not a.startswith("-")), "xdotool", "xwininfo", "xprop", "import",
-                 "setxkbmap"):
+                 "setxkbmap", *shortcut_tools):
         require(shutil.which(tool), f"{tool} is not installed (scripts/install-deps installs it)")
 
     signal.signal(signal.SIGTERM, on_signal)
