@@ -650,10 +650,12 @@ def run_command_line(procs, root, launcher_path, wm):
     start_window_manager(procs, x, wm, world.work)
     print(f"display {display}, root {root}", flush=True)
     # The list a window's close left: row 2 (no key file) and row 3 marked.
-    names = [SHORTCUT_NAME, "АЗИЯ", "G:", "H:"]
-    world.write(os.path.join(world.work, "column1.txt"), cp1251_lines(names + [""] * 4))
+    # Row 4's key file has gone since.
+    names = [SHORTCUT_NAME, "АЗИЯ", "G:", "H:", "ГДЕ"]
+    world.write(os.path.join(world.work, "column1.txt"), cp1251_lines(names + [""] * 3))
     world.write(os.path.join(world.work, "column2.txt"), cp1251_lines(
-        ["E:\\EUROPE\\TVDORVKY.INI", "F:\\АЗИЯ\\TVDORVKY.INI", NOT_FOUND, SEVERAL] + [""] * 4))
+        ["E:\\EUROPE\\TVDORVKY.INI", "F:\\АЗИЯ\\TVDORVKY.INI", NOT_FOUND, SEVERAL, "E:\\GONE\\TVDORVKY.INI"]
+        + [""] * 3))
     world.write(os.path.join(world.work, "selected.txt"), b",2\r\n,3\r\n")
     key_file = os.path.join(world.windows, "TVDORVKY.INI")
     ini = os.path.join(world.windows, "tvdorvw.ini")
@@ -685,6 +687,7 @@ def run_command_line(procs, root, launcher_path, wm):
     # Failures: the box, status 1, the reason on standard error, nothing copied.
     for args, says in ((("--activate", "NOWHERE"), ("«NOWHERE»", "нет в списке")),
                        (("--activate", "h:"), ("«H:»", "красным")),
+                       (("--activate", "где"), ("«ГДЕ»", "не найден", "E:\\GONE\\TVDORVKY.INI")),
                        (("--activate", "АЗИЯ", "--start", "absent.exe"), ("Нет файла : ABSENT.EXE",))):
         code, _, err = run(*args, box=True)
         expect(code == 1 and all(s in err for s in says), f"{args} ended with {code}, saying {err!r}")
