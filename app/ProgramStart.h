@@ -11,5 +11,8 @@ class QWidget;
 namespace app {
 
 void StartProgramTold(QWidget* owner, const std::string& windowsPath);
+// The same for a caller with no window to go on with: waits for the start's
+// verdict (a few seconds at most); true when the program started.
+bool StartProgramAwaited(QWidget* owner, const std::string& windowsPath);
 
 } // namespace app

@@ -9,8 +9,10 @@
 
 #include "app/ActiveSet.h"
 #include "app/CatalogueFiles.h"
+#include "app/CatalogueLaunch.h"
 #include "app/DataSetList.h"
 #include "app/Design.h"
+#include "app/DesktopShortcut.h"
 #include "app/Dialogs.h"
 #include "app/ErrorReport.h"
 #include "app/ProgramStart.h"
@@ -100,6 +102,7 @@ void TfExecute::Wire() {
     on(ui_->sb1, &QToolButton::clicked, &TfExecute::sb1Click);
     on(ui_->NSelect, &QAction::triggered, &TfExecute::NSelectClick);
     on(ui_->NDeleteRow, &QAction::triggered, &TfExecute::NDeleteRowClick);
+    on(ui_->NShortcut, &QAction::triggered, &TfExecute::NShortcutClick);
     on(ui_->Image1, &TImage::DblClick, &TfExecute::Image1DblClick);
     OnClose = Live(this, wiring_, &TfExecute::FormClose);
     OnKeyDown = Live(this, wiring_, &TfExecute::FormKeyDown);
@@ -244,27 +247,8 @@ void TfExecute::FormClose(QObject*, components::TCloseAction&) {
 void TfExecute::bbDorvClick(QObject* Sender) {
     const auto* button = qobject_cast<const QWidget*>(Sender);
     if (!button) return;
-    const std::string hint = ToStd(Hint(button));
-    const std::string folder = ToStd(ui_->PathTxt->text());
-    // The "\" always goes in, even after a folder that ends with one.
-    const std::string path = folder + '\\' + hint;
-    if (!host::FileExists(path)) {
-        ErrorBox(this,
-                 u"Нет файла : "_s + ToQ(host::UpperAnsi(hint)) + u" по указанному пути  "_s + ToQ(folder) + u'\\');
-        return;
-    }
-    const CatalogueFiles files = Files();
-    const CatalogueWrite written = files.Write(
-        kCatalogueIni, [](const std::string& ini) { return host::ProfileWrite(ini, "Condition", "MultiScreen", "1"); });
-    if (!written.status) {
-        // The catalogue starts all the same, but the user learns it will not
-        // find the setting.
-        QString text =
-            u"Не удалось записать MultiScreen=1 в "_s + ToQ(written.path) + u": "_s + ToQ(written.status.Reason());
-        if (const std::string advice = files.Advice(written); !advice.empty()) text += u'\n' + ToQ(advice);
-        ErrorBox(this, text);
-    }
-    StartProgramTold(this, path);
+    if (const auto launch = PrepareLaunch(this, ToStd(ui_->PathTxt->text()), ToStd(Hint(button)), Files()))
+        StartProgramTold(this, launch->path);
 }
 
 void TfExecute::sb1Click(QObject*) {
@@ -377,6 +361,8 @@ void TfExecute::NDeleteRowClick(QObject*) {
     DeleteRow(Grid(), Grid().Row());
     ShowActive();
 }
+
+void TfExecute::NShortcutClick(QObject*) { MakeDataSetShortcut(this, Grid(), Grid().Row()); }
 
 void TfExecute::sd1EachIteration(search::TSearcDir&, bool& FlagStopb) {
     // Nothing to decide per entry; a stop asked (or a closing window) ends

@@ -72,6 +72,7 @@ public:
     void sg1DblClick(QObject* Sender);
     void NSelectClick(QObject* Sender);
     void NDeleteRowClick(QObject* Sender);
+    void NShortcutClick(QObject* Sender);
     void Image1DblClick(QObject* Sender);
     void sd1EachIteration(search::TSearcDir& Sender, bool& FlagStopb);
 

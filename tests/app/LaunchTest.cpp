@@ -1,5 +1,6 @@
 // The launch buttons, the folder button, the keyboard commands, the grid
-// layout on resize, the About box and the setup picture.
+// layout on resize, the About box, the setup picture and the desktop
+// shortcut.
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -225,6 +226,43 @@ TEST_F(LaunchTest, SetupPictureStartsTheChosenProgram) {
     ASSERT_EQ(starts.size(), 1u);
     EXPECT_EQ(starts[0], "1|C:\\TARVEN\\setup.exe");
     EXPECT_EQ(testenv::ReadFile(CatalogueIni()), ini) << "the setup program needs no display flag";
+}
+
+// Made only for a row a click activates; a name no file system takes still
+// gives a file, and a second one replaces the first. (What the shortcut
+// runs: e2e_command_line, and the Windows run.)
+TEST_F(LaunchTest, DesktopShortcutForAnActivatableRowOnly) {
+    auto w = MakeWindow();
+    components::TZelGrid* grid = sg1(*w);
+    grid->SetCells(0, 0, u"A/B:C"_s);
+    grid->SetCells(1, 0, u"E:\\A\\TVDORVKY.INI"_s);
+    grid->SetCells(0, 1, u"G:"_s);
+    grid->SetCells(1, 1, u"не найден файл TVDORVKY.INI"_s);
+    grid->SelectedRows().append(u",1"_s);
+#ifndef _WIN32
+    // The desktop of a Russian session, as xdg-user-dirs names it.
+    testenv::WriteFile(sandbox.ConfigHome() / "user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/Рабочий стол\"\n");
+#endif
+    for (const int row : {1, 2, 0, 0}) {
+        grid->SetRow(row);
+        NShortcut(*w)->trigger();
+    }
+    ASSERT_EQ(dialogs.messages.size(), 4u);
+    for (const ShownMessage& m : dialogs.messages) EXPECT_EQ(m.kind, app::MsgKind::Information) << m.text.toStdString();
+    EXPECT_TRUE(dialogs.messages[1].text.startsWith(u"Ярлык делается для набора данных"_s));
+    const QString said = dialogs.messages[3].text;
+    const QString lead = u"Ярлык «A/B:C — Дорв» на рабочем столе: "_s;
+    ASSERT_TRUE(said.startsWith(lead)) << said.toStdString();
+    const fs::path made = components::ToPath(said.mid(lead.size()));
+    EXPECT_TRUE(fs::is_regular_file(made)) << made;
+#ifndef _WIN32
+    EXPECT_EQ(made.parent_path(), sandbox.Root() / "home" / "Рабочий стол");
+#endif
+    int shortcuts = 0;
+    for (const auto& entry : fs::directory_iterator(made.parent_path()))
+        shortcuts += entry.path().filename().u8string().find(u8"A_B_C — Дорв") == 0;
+    EXPECT_EQ(shortcuts, 1) << "the second shortcut went beside the first";
+    fs::remove(made);
 }
 
 } // namespace

@@ -37,5 +37,6 @@ inline QLineEdit* PathTxt(const QObject& w) { return Named<QLineEdit>(w, u"PathT
 inline QMenu* PopupMenu1(const QObject& w) { return Named<QMenu>(w, u"PopupMenu1"); }
 inline QAction* NSelect(const QObject& w) { return Named<QAction>(w, u"NSelect"); }
 inline QAction* NDeleteRow(const QObject& w) { return Named<QAction>(w, u"NDeleteRow"); }
+inline QAction* NShortcut(const QObject& w) { return Named<QAction>(w, u"NShortcut"); }
 
 } // namespace apptest

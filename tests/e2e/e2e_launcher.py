@@ -7,12 +7,17 @@ prefix with a catalogue INI file, data-set drives, key files and a stand-in
 then starts it again and checks from a screenshot that the list, its red rows,
 the caption and the window's place came back.
 
+With --command-line it runs only the command line: "--activate NAME" on a
+saved list (the key file copied, "MultiScreen" written, the program started,
+and the failures' boxes and status), and the desktop shortcut the popup menu
+makes, started as a desktop starts it (gio launch).
+
 With --placement N it runs only the placement round trip, N times, under
 the window manager --wm names: open, move and resize by the window manager,
 close, check NormPos, reopen, and check the client area came back, each
 within 1 px. It prints how many reopens were misplaced.
 
-Usage: e2e_launcher.py --launcher PATH [--wm NAME] [--placement N] [--keep]
+Usage: e2e_launcher.py --launcher PATH [--wm NAME] [--placement N | --command-line] [--keep]
 
 Exit status 0 when every check holds, 1 with one line per failed check.
 Python standard library only.
@@ -29,6 +34,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import types
 
 # Design values of the main window (client area and the controls on it).
 CLIENT_W, CLIENT_H = 338, 310
@@ -630,6 +636,94 @@ def start_window_manager(procs, x, wm, cwd):
              f"{wm} to manage the screen", timeout=30, interval=0.1)
 
 
+# A data-set name that a shell, a desktop entry and a file name each read in
+# their own way: blanks, quotes, a field code's "%", a backslash, a colon.
+SHORTCUT_NAME = 'Юг "West" 50%s a\\b:c'
+SHORTCUT_FILE = 'Юг _West_ 50%s a_b_c — Дорв.desktop'
+
+
+def run_command_line(procs, root, launcher_path, wm):
+    """"--activate NAME" on a saved list, and a shortcut from the popup menu."""
+    world = World(root)
+    display = start_display(procs, root)
+    x = X(world.env(display))
+    start_window_manager(procs, x, wm, world.work)
+    print(f"display {display}, root {root}", flush=True)
+    # The list a window's close left: row 2 (no key file) and row 3 marked.
+    # Row 4's key file has gone since.
+    names = [SHORTCUT_NAME, "АЗИЯ", "G:", "H:", "ГДЕ"]
+    world.write(os.path.join(world.work, "column1.txt"), cp1251_lines(names + [""] * 3))
+    world.write(os.path.join(world.work, "column2.txt"), cp1251_lines(
+        ["E:\\EUROPE\\TVDORVKY.INI", "F:\\АЗИЯ\\TVDORVKY.INI", NOT_FOUND, SEVERAL, "E:\\GONE\\TVDORVKY.INI"]
+        + [""] * 3))
+    world.write(os.path.join(world.work, "selected.txt"), b",2\r\n,3\r\n")
+    key_file = os.path.join(world.windows, "TVDORVKY.INI")
+    ini = os.path.join(world.windows, "tvdorvw.ini")
+    reg_path = os.path.join(world.config, "dorv-launcher", "registry.reg")
+
+    def run(*args, box=False):
+        p = procs.start([launcher_path, *args], cwd=world.work, env=x.env,
+                        stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        if box:
+            # The box the window would show, answered as a person does.
+            shown = wait_for(lambda: p.poll() is None and x.window_named(p.pid, ERROR_TITLE),
+                             f"the error box of {args}", timeout=30)
+            Launcher.answer(types.SimpleNamespace(x=x, proc=p), shown, "Return")
+        out, err = p.communicate(timeout=30)
+        return p.returncode, out.decode("utf-8", "replace"), err.decode("utf-8", "replace")
+
+    # Letter case aside, as the catalogue's file system compares names; a
+    # program other than the default.
+    code, _, err = run("--activate", "азия", "--start", "tdm010.exe")
+    expect(code == 0 and err == "", f"--activate азия ended with {code}, saying {err!r}")
+    expect(read_bytes(key_file) == KEY_ASIA, "--activate азия did not copy F:\\АЗИЯ\\TVDORVKY.INI")
+    expect(read_bytes(ini) == CATALOGUE_INI.replace(b"MultiScreen=0", b"MultiScreen=1"),
+           f"--activate did not write MultiScreen=1 alone: {read_bytes(ini)!r}")
+    expect(world.wine_calls() == [["C:\\TARVEN\\tdm010.exe"]], f"wine was asked {world.wine_calls()}")
+    disk = parse_reg((read_bytes(reg_path) or b"").decode("utf-8", "replace")).get(
+        "hkey_current_user\\executedorv", {}).get("dorvdisk")
+    expect(disk == "АЗИЯ", f"DorvDisk is {disk!r} after --activate, not АЗИЯ (the row's own spelling)")
+
+    # Failures: the box, status 1, the reason on standard error, nothing copied.
+    for args, says in ((("--activate", "NOWHERE"), ("«NOWHERE»", "нет в списке")),
+                       (("--activate", "h:"), ("«H:»", "красным")),
+                       (("--activate", "где"), ("«ГДЕ»", "не найден", "E:\\GONE\\TVDORVKY.INI")),
+                       (("--activate", "АЗИЯ", "--start", "absent.exe"), ("Нет файла : ABSENT.EXE",))):
+        code, _, err = run(*args, box=True)
+        expect(code == 1 and all(s in err for s in says), f"{args} ended with {code}, saying {err!r}")
+    expect(len(world.wine_calls()) == 1, f"a failed --activate started a program: {world.wine_calls()}")
+    code, _, err = run("--activate")
+    expect(code == 2 and "--activate" in err, f"--activate without a name ended with {code}, saying {err!r}")
+
+    # The popup menu's third item on row 0, then the shortcut started as the
+    # desktop starts it.
+    app = Launcher(procs, x, world, launcher_path, 1)
+    left, top, width, height = app.cell_rect(0, 0)
+    x.run("xdotool", "mousemove", "--window", str(app.wid), str(left + 10), str(top + height // 2))
+    x.run("xdotool", "click", "3")
+    time.sleep(0.5)
+    x.key("Down", "Down", "Down", "Return")
+    app.answer(app.dialog(INFO_TITLE), "Return")
+    expect(app.close() == 0, "the window did not close cleanly")
+    shortcut = os.path.join(world.home, "Desktop", SHORTCUT_FILE)
+    data = read_bytes(shortcut)
+    if not expect(data is not None, f"no shortcut {shortcut}: {os.listdir(os.path.dirname(shortcut))}"):
+        return
+    expect(os.stat(shortcut).st_mode & 0o777 == 0o755, f"the shortcut's mode is {os.stat(shortcut).st_mode:o}")
+    exec_line = ('Exec=' + launcher_path + ' --activate "Юг \\\\"West\\\\" 50%%s a\\\\\\\\b:c"')
+    expect(data.decode() == "[Desktop Entry]\nType=Application\nVersion=1.4\n"
+           f"Name={SHORTCUT_NAME.replace(chr(92), chr(92) * 2)} — Дорв\n{exec_line}\nPath={world.work}\n"
+           "Icon=dorv-launcher\nTerminal=false\nStartupNotify=false\n", f"the shortcut reads {data!r}")
+    checked = subprocess.run(["desktop-file-validate", shortcut], capture_output=True, text=True, timeout=30)
+    expect(checked.returncode == 0 and not checked.stdout.strip(),
+           f"desktop-file-validate finds fault with the shortcut: {checked.stdout}{checked.stderr}")
+    world.write(key_file, KEY_OLD)
+    x.run("dbus-run-session", "--", "gio", "launch", shortcut)
+    wait_for(lambda: len(world.wine_calls()) == 2, "the shortcut to start the catalogue", timeout=30)
+    expect(world.wine_calls()[-1] == ["C:\\TARVEN\\dorvwin.exe"], f"the shortcut started {world.wine_calls()[-1]}")
+    expect(read_bytes(key_file) == KEY_EUROPE, f"the shortcut did not activate {SHORTCUT_NAME}")
+
+
 # How the placement round trip sets its scale: QT_SCALE_FACTOR, or
 # QT_SCREEN_SCALE_FACTORS (a factor for the screen).
 SCALE_VARIABLE = "QT_SCALE_FACTOR"
@@ -708,6 +802,7 @@ def main():
     parser.add_argument("--wm", choices=sorted(WINDOW_MANAGERS), default="openbox")
     parser.add_argument("--placement", type=int, metavar="N", default=0,
                         help="only the placement round trip, N times")
+    parser.add_argument("--command-line", action="store_true", help="only the command line and the shortcut")
     parser.add_argument("--scale", type=int, default=1, help="Qt scale factor of the placement round trip")
     parser.add_argument("--scale-variable", choices=("QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS"),
                         default="QT_SCALE_FACTOR")
@@ -717,8 +812,9 @@ def main():
     global SCALE_VARIABLE
     SCALE_VARIABLE = args.scale_variable
 
+    shortcut_tools = ("gio", "dbus-run-session", "desktop-file-validate") if args.command_line else ()
     for tool in ("Xvfb", *(a for a in WINDOW_MANAGERS[args.wm] if not a.startswith("-")), "xdotool", "xwininfo", "xprop", "import",
-                 "setxkbmap"):
+                 "setxkbmap", *shortcut_tools):
         require(shutil.which(tool), f"{tool} is not installed (scripts/install-deps installs it)")
 
     signal.signal(signal.SIGTERM, on_signal)
@@ -729,6 +825,8 @@ def main():
     try:
         if args.placement:
             run_placement(procs, root, launcher_path, args.wm, args.placement, args.keep, args.scale)
+        elif args.command_line:
+            run_command_line(procs, root, launcher_path, args.wm)
         else:
             world = World(root)
             display = start_display(procs, root)

@@ -2,7 +2,9 @@
 unpacked alone into a fresh prefix (so a DLL it lacks stops the program),
 a catalogue laid out in that prefix, and the program driven in Xvfb with the
 same steps and helpers as the Linux end-to-end test. A cross-built stand-in
-catalogue program checks what the launcher left for the catalogue.
+catalogue program checks what the launcher left for the catalogue. The
+popup menu's desktop shortcut is read back with lnkinfo and started through
+the shell ("wine start"), as a double-click on it starts it.
 
 With --standard-user the run is a standard user's on Windows: Wine runs as
 that unprivileged Unix user (made when missing; the run needs root), and
@@ -13,6 +15,8 @@ would. The catalogue the launcher inspects is then the 32-bit image of
 which this machine cannot start. The prefix's settings are Wine's own (its
 policy key says EnableLUA=0, and Wine does not report virtualization): the
 launcher must do right with what Wine says, with nothing set for the test.
+Last, "--activate" runs as that user in a folder of the user's with a saved
+list.
 
 Usage: e2e_windows.py --zip PATH --catalogue PATH [--standard-user NAME --catalogue32 PATH]
                       [--screenshot PATH] [--keep]
@@ -20,6 +24,7 @@ Usage: e2e_windows.py --zip PATH --catalogue PATH [--standard-user NAME --catalo
 
 import argparse
 import contextlib
+import glob
 import os
 import pwd
 import re
@@ -51,9 +56,9 @@ class Wine:
         return ["setpriv", f"--reuid={self.user}", f"--regid={self.user}", "--init-groups",
                 "--pdeathsig=KILL", *command]
 
-    def run(self, *command, timeout=120, check=False):
+    def run(self, *command, timeout=120, check=False, cwd=None):
         return subprocess.run(self.argv(*command), env=self.env, capture_output=True,
-                              timeout=timeout, check=check)
+                              timeout=timeout, check=check, cwd=cwd)
 
 
 def make_user(name):
@@ -165,7 +170,44 @@ def run_as_root(args, procs, world, x, wine, start):
     again = app.geometry()
     e.expect(again == moved, f"the window reopened at {again}, closed at {moved}")
     e.expect(e.caption_is(app.caption(), "EUROPE"), f"the caption after the restart is {app.caption()!r}")
+    shortcut_to_asia(app, world, x, wine)
+
+
+def shortcut_to_asia(app, world, x, wine):
+    """The popup menu's desktop shortcut to АЗИЯ, read back with lnkinfo and
+    started as the shell starts it."""
+    app.click_cell(0, 1)
+    left, top, _, height = app.cell_rect(0, 1)
+    x.run("xdotool", "mousemove", "--window", str(app.wid), str(left + 10), str(top + height // 2))
+    x.run("xdotool", "click", "3")
+    time.sleep(0.5)
+    x.key("Down", "Down", "Down", "Return")
+    app.answer(app.dialog(e.INFO_TITLE), "Return")
     app.close()
+    name = "АЗИЯ — Дорв.lnk"
+    found = glob.glob(os.path.join(world.drive_c, "users", "*", "Desktop", name)) + \
+        glob.glob(os.path.join(world.home, "**", name), recursive=True)
+    e.require(found, f"no shortcut {name} on the desktop")
+    out = subprocess.run(["lnkinfo", found[0]], capture_output=True, text=True, timeout=30).stdout
+    fields = {}
+    for line in out.splitlines():
+        field, _, value = line.partition(":")
+        fields[field.strip()] = value.strip()
+    work = "Z:" + world.work.replace("/", "\\")
+    for field, wanted in (("Local path", PROGRAM), ("Command line arguments", "--activate АЗИЯ"),
+                          ("Working directory", work), ("Icon location", PROGRAM)):
+        e.expect(fields.get(field, "").lower() == wanted.lower(),
+                 f"the shortcut's {field} is {fields.get(field)!r}, not {wanted!r}: {out}")
+
+    key_file = os.path.join(world.windows, "TVDORVKY.INI")
+    saw = os.path.join(world.drive_c, "catalogue-saw.txt")
+    e.World.write(key_file, e.KEY_OLD)
+    e.World.write(os.path.join(world.windows, "tvdorvw.ini"), e.CATALOGUE_INI)
+    os.remove(saw)
+    r = wine.run("wine", "start", "/wait", "/unix", found[0], timeout=120)
+    e.expect(r.returncode == 0, f"the shortcut's command ended with {r.returncode}: {r.stderr[-500:]!r}")
+    e.wait_for(lambda: e.read_bytes(saw), "the catalogue to be started by the shortcut", timeout=60)
+    e.expect(e.read_bytes(saw) == SAW_ASIA, f"started from the shortcut, the catalogue saw {e.read_bytes(saw)!r}")
 
 
 # ------------------------------------------------------- the standard user
@@ -374,6 +416,33 @@ def run_as_standard_user(args, procs, world, x, wine, start):
             if got is None or value not in (None, got):
                 wrong.append(f"{name}={got!r}")
         e.expect(not wrong, f"step 7: after the close HKCU\\ExecuteDorv (with its Font) has {', '.join(wrong)}: {keys}")
+
+    with step("step 8 (the command line)"):
+        command_line_as_standard_user(args, world, wine, saw, copy_of, real_key)
+
+
+def command_line_as_standard_user(args, world, wine, saw, copy_of, real_key):
+    """Step 8: "--activate" in a working folder of the user's with a saved
+    list: the key file goes where the redirected catalogue reads it, as a
+    click puts it, and the program starts."""
+    user = pwd.getpwnam(wine.user)
+    lists = os.path.join(world.root, "lists")
+    e.World.write(os.path.join(lists, "column1.txt"), e.cp1251_lines(["EUROPE", "АЗИЯ"]))
+    e.World.write(os.path.join(lists, "column2.txt"),
+                  e.cp1251_lines(["E:\\EUROPE\\TVDORVKY.INI", "F:\\АЗИЯ\\TVDORVKY.INI"]))
+    # A 64-bit program to start: the 32-bit catalogue cannot start here.
+    shutil.copy(args.catalogue, os.path.join(world.drive_c, "TARVEN", "tdm010.exe"))
+    for path in (lists, os.path.join(world.drive_c, "TARVEN")):
+        chown_tree(path, user.pw_uid, user.pw_gid)
+    if os.path.exists(saw):
+        os.remove(saw)
+    r = wine.run("wine", PROGRAM, "--activate", "europe", "--start", "tdm010.exe", timeout=60, cwd=lists)
+    e.expect(r.returncode == 0, f"step 8: --activate europe ended with {r.returncode}: "
+             f"{r.stderr.decode('utf-8', 'replace')[-500:]!r}")
+    path, got = copy_of("TVDORVKY.INI")
+    e.expect(got == e.KEY_EUROPE, f"step 8: the VirtualStore copy {path} holds {got!r}, not EUROPE's key file")
+    e.expect(e.read_bytes(real_key) == e.KEY_OLD, f"step 8: the real {real_key} changed")
+    e.expect(e.read_bytes(saw) is not None, "step 8: C:\\TARVEN\\tdm010.exe was not started")
 
 
 def main():
