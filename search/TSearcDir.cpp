@@ -23,6 +23,11 @@ using Clock = std::chrono::steady_clock;
 // Pumping after every entry would cost more than the walk itself; every few
 // milliseconds keeps the window's largest wait well under a frame.
 constexpr auto kPumpEvery = std::chrono::milliseconds(2);
+// Progress is for a person to read: the first report comes soon enough to
+// show that a long search has begun, the later ones no faster than a text is
+// worth repainting.
+constexpr auto kFirstProgress = std::chrono::milliseconds(50);
+constexpr auto kProgressEvery = std::chrono::milliseconds(100);
 
 constexpr std::size_t kBlock = 50000;
 constexpr std::size_t kBuffer = 61001; // block, tail room, terminating zero
@@ -195,7 +200,7 @@ struct TSearcDir::Walk {
     std::shared_ptr<bool> alive;
     std::unordered_set<host::FileId, FileIdHash> visited;
     Clock::time_point lastPump = Clock::now();
-    Clock::time_point lastProgress = Clock::now();
+    Clock::time_point nextProgress = lastPump + kFirstProgress;
 };
 
 TSearcDir::TSearcDir() : alive_(std::make_shared<bool>(true)) {}
@@ -209,8 +214,9 @@ void TSearcDir::SetCheckForStrings(const std::vector<std::string>& lines) {
 
 int TSearcDir::RunWalk(const std::function<int(Walk&)>& body) {
     const std::shared_ptr<bool> alive = alive_;
-    Walk walk{alive, {}, Clock::now()};
+    Walk walk{alive, {}};
     running_ = &walk;
+    foldersSearched_ = 0;
     const OnExit done([&] {
         if (*alive) running_ = nullptr;
     });
@@ -225,7 +231,6 @@ int TSearcDir::Search() {
     if (running_) return 0;
     return RunWalk([this](Walk& walk) {
         foundFiles_.clear();
-        folders_ = 0;
         // A stop answered in an earlier search does not cut this one short.
         stop_ = false;
         std::string rest = masks_;
@@ -252,13 +257,13 @@ bool TSearcDir::SearchFolder(const std::string& path, std::uint32_t attributes, 
 
 bool TSearcDir::Folder(Walk& walk, const std::string& path, std::uint32_t attributes, const std::string& mask,
                        bool withSubFolders) {
-    ++folders_;
     if (withSubFolders) {
         host::Finder folders(path + "*.*", host::faDirectory);
         if (folders.Found()) {
             // Links can lead back to a folder of the walk (Wine's Z: holds
             // the whole file system): such a folder is not entered again.
             if (const auto id = folders.FolderIdentity(); id && !walk.visited.insert(*id).second) return false;
+            ++foldersSearched_;
             bool more = true;
             while (more) {
                 const std::string& name = folders.Name();
@@ -275,6 +280,7 @@ bool TSearcDir::Folder(Walk& walk, const std::string& path, std::uint32_t attrib
     }
     host::Finder files(path + mask, attributes);
     bool more = files.Found();
+    if (more && !withSubFolders) ++foldersSearched_;
     while (more) {
         if (!files.IsDirectory()) {
             std::string full = path + files.Name();
@@ -294,16 +300,22 @@ bool TSearcDir::Folder(Walk& walk, const std::string& path, std::uint32_t attrib
 }
 
 void TSearcDir::AfterEntry(Walk& walk) {
-    if (pump_ && Clock::now() - walk.lastPump >= kPumpEvery) {
-        const std::function<void()> pump = pump_; // it may free the component, and pump_ with it
-        pump();
-        if (!*walk.alive) throw Abandoned{};
-        walk.lastPump = Clock::now();
-        if (onProgress_ && walk.lastPump - walk.lastProgress >= std::chrono::milliseconds(100)) {
-            walk.lastProgress = walk.lastPump;
-            const auto progress = onProgress_;
-            progress(*this);
-            if (!*walk.alive) throw Abandoned{};
+    // One clock reading per entry serves both the pump and the progress.
+    if (pump_ || onProgress_) {
+        const Clock::time_point now = Clock::now();
+        if (now - walk.lastPump >= kPumpEvery) {
+            if (onProgress_ && now >= walk.nextProgress) {
+                walk.nextProgress = now + kProgressEvery;
+                const std::function<void(TSearcDir&)> progress = onProgress_; // it may free the component
+                progress(*this);
+                if (!*walk.alive) throw Abandoned{};
+            }
+            if (pump_) {
+                const std::function<void()> pump = pump_; // it may free the component, and pump_ with it
+                pump();
+                if (!*walk.alive) throw Abandoned{};
+            }
+            walk.lastPump = Clock::now();
         }
     }
     DoEachIteration();

@@ -55,10 +55,10 @@ public:
     // Processes the window's pending messages; called between entries, at
     // most every few milliseconds.
     void SetMessagePump(std::function<void()> pump) { pump_ = std::move(pump); }
-    // Called while a search runs, at most every 100 ms.
+    // Called while a search runs, the first time within 100 ms of its start,
+    // then at most every 100 ms, just before the pump: the window shows how
+    // far the search has come and the pump paints it.
     void SetonProgress(std::function<void(TSearcDir&)> handler) { onProgress_ = std::move(handler); }
-    // Folders enumerated so far by the running or last search.
-    std::uint64_t FoldersSearched() const { return folders_; }
 
     // Full paths of the files the last search found, in the order found.
     const std::vector<std::string>& FoundFiles() const { return foundFiles_; }
@@ -73,6 +73,8 @@ public:
     // 1 when the file holds one of the check strings, else 0.
     int CheckFileContents(const std::string& fileName);
     bool Searching() const { return running_ != nullptr; }
+    // Folders whose entries the running (or last) search has gone through.
+    std::uint64_t FoldersSearched() const { return foldersSearched_; }
 
 protected:
     virtual void DoEachIteration();
@@ -102,7 +104,7 @@ private:
     std::vector<std::string> foundFiles_;
     std::function<void()> pump_;
     std::function<void(TSearcDir&)> onProgress_;
-    std::uint64_t folders_ = 0;
+    std::uint64_t foldersSearched_ = 0;
 
     // False once the component is destroyed; a search or handler still on the
     // stack holds a copy and unwinds without touching the object.
