@@ -14,10 +14,24 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "host/Files.h"
 
 namespace host {
+
+// The last components of the system's mount points, read once per walk: a
+// folder of such a name may be a mount point, and a bind mount can lead back
+// into a walk as a link can. Empty on Windows, whose mount points are
+// reparse points.
+class MountNames final {
+public:
+    static MountNames Read();
+    bool Holds(std::string_view name) const;
+
+private:
+    std::vector<std::string> names_; // sorted
+};
 
 class Finder final {
 public:
@@ -39,6 +53,15 @@ public:
     // gives for it); nothing when the folder could not be opened. Lets a walk
     // notice a folder it has already been in without resolving its path again.
     std::optional<FileId> FolderIdentity() const;
+    // True when an enumeration with the requested set would yield the
+    // current entry too: a walk that enumerates once with every bit
+    // requested tells the entries of a narrower set by it.
+    bool Yields(std::uint32_t requested) const;
+    // True when a folder entered through the current entry may be one a
+    // walk has been in already: a link, junction or other reparse point, an
+    // entry whose type the folder does not tell, or a possible mount point.
+    // The entry alone tells it; nothing is opened.
+    bool MayLoop(const MountNames& mounts) const;
     // Moves to the next entry; false (and Found() false) when none is left.
     bool Next();
 

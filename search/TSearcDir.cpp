@@ -49,6 +49,10 @@ private:
     F f_;
 };
 
+// Below this many levels every folder is checked: a loop that no entry
+// tells (a network or user-space file system's own) ends there.
+constexpr std::size_t kUnguardedDepth = 32;
+
 struct FileIdHash {
     std::size_t operator()(const host::FileId& id) const noexcept {
         return std::hash<std::uint64_t>{}(id.index * 0x9E3779B97F4A7C15ull ^ id.device);
@@ -198,9 +202,23 @@ Scan ScanFile(host::SharedFile& file, std::uint64_t size, const std::string& nee
 
 struct TSearcDir::Walk {
     std::shared_ptr<bool> alive;
-    std::unordered_set<host::FileId, FileIdHash> visited;
+    host::MountNames mounts = host::MountNames::Read();
+    // The guarded folders this mask's walk has entered, and the folders it
+    // is in, outermost first.
+    std::unordered_set<host::FileId, FileIdHash> visited{};
+    std::vector<const host::Finder*> path{};
     Clock::time_point lastPump = Clock::now();
     Clock::time_point nextProgress = lastPump + kFirstProgress;
+
+    // True when the folder open in `folder` is one the walk is in or a
+    // guarded one it has been in; a folder that cannot tell is entered.
+    bool Revisits(const host::Finder& folder) {
+        const std::optional<host::FileId> id = folder.FolderIdentity();
+        if (!id) return false;
+        for (const host::Finder* outer : path)
+            if (outer->FolderIdentity() == id) return true;
+        return !visited.insert(*id).second;
+    }
 };
 
 TSearcDir::TSearcDir() : alive_(std::make_shared<bool>(true)) {}
@@ -214,7 +232,7 @@ void TSearcDir::SetCheckForStrings(const std::vector<std::string>& lines) {
 
 int TSearcDir::RunWalk(const std::function<int(Walk&)>& body) {
     const std::shared_ptr<bool> alive = alive_;
-    Walk walk{alive, {}};
+    Walk walk{alive};
     running_ = &walk;
     foldersSearched_ = 0;
     const OnExit done([&] {
@@ -238,7 +256,7 @@ int TSearcDir::Search() {
             const std::size_t semi = rest.find(';');
             const std::string mask = rest.substr(0, semi);
             walk.visited.clear();
-            Folder(walk, drives_ + "\\", host::faAnyFile, mask, subFolders_);
+            Folder(walk, drives_ + "\\", host::faAnyFile, mask, subFolders_, false);
             if (semi == std::string::npos)
                 rest.clear();
             else
@@ -252,51 +270,80 @@ int TSearcDir::Search() {
 bool TSearcDir::SearchFolder(const std::string& path, std::uint32_t attributes, const std::string& mask,
                              bool withSubFolders) {
     if (running_) return false;
-    return RunWalk([&](Walk& walk) { return Folder(walk, path, attributes, mask, withSubFolders) ? 1 : 0; }) != 0;
+    return RunWalk([&](Walk& walk) { return Folder(walk, path, attributes, mask, withSubFolders, false) ? 1 : 0; }) !=
+           0;
 }
 
+// One enumeration per folder. It yields what the two passes of the walk
+// would, with the same events in the same order: first the entries of the
+// sub-folder pass (requested set 16), each folder searched as it comes, then
+// those of the files pass (the mask, the requested set), noted on the way and
+// listed after the sub-folders, so that a sub-folder's files come first.
 bool TSearcDir::Folder(Walk& walk, const std::string& path, std::uint32_t attributes, const std::string& mask,
-                       bool withSubFolders) {
-    if (withSubFolders) {
-        host::Finder folders(path + "*.*", host::faDirectory);
-        if (folders.Found()) {
-            // Links can lead back to a folder of the walk (Wine's Z: holds
-            // the whole file system): such a folder is not entered again.
-            if (const auto id = folders.FolderIdentity(); id && !walk.visited.insert(*id).second) return false;
-            ++foldersSearched_;
-            bool more = true;
-            while (more) {
-                const std::string& name = folders.Name();
-                bool stopped = false;
-                // An ordinary file would give two empty enumerations: skipped,
-                // with the same results and the same events.
-                if (name[0] != '.' && folders.IsDirectory())
-                    stopped = Folder(walk, path + name + '\\', attributes, mask, withSubFolders);
-                if (stop_ || stopped) return true;
-                more = folders.Next();
-                AfterEntry(walk);
-            }
+                       bool withSubFolders, bool guarded) {
+    if (!withSubFolders) return FilesOnly(walk, path, attributes, mask);
+    host::Finder all(path + "*.*", host::faAnyFile);
+    if (!all.Found() || (guarded && walk.Revisits(all))) return false;
+    ++foldersSearched_;
+    walk.path.push_back(&all);
+    const OnExit leave([&] { walk.path.pop_back(); });
+    const bool everyName = mask == "*" || mask == "*.*";
+    std::vector<std::pair<std::string, bool>> matches; // name, is a folder
+    // Moves to the next entry of the sub-folder pass, noting those of the
+    // files pass on the way.
+    const auto seek = [&] {
+        for (; all.Found(); all.Next()) {
+            if ((everyName || host::MatchesMask(all.Name(), mask)) && all.Yields(attributes))
+                matches.emplace_back(all.Name(), all.IsDirectory());
+            if (all.Yields(host::faDirectory)) return true;
         }
+        return false;
+    };
+    for (bool more = seek(); more;) {
+        const std::string& name = all.Name();
+        bool stopped = false;
+        // An ordinary file would give two empty enumerations: skipped, with
+        // the same results and the same events.
+        if (name[0] != '.' && all.IsDirectory()) {
+            // A loop can enter only through a link or a mount point; the
+            // depth catches one that no entry tells (a file system's own).
+            const bool enterGuarded = guarded || all.MayLoop(walk.mounts) || walk.path.size() >= kUnguardedDepth;
+            stopped = Folder(walk, path + name + '\\', attributes, mask, true, enterGuarded);
+        }
+        if (stop_ || stopped) return true;
+        all.Next();
+        more = seek();
+        AfterEntry(walk);
     }
+    for (const auto& [name, folder] : matches) {
+        if (!folder) List(walk, path, name);
+        if (stop_) return true;
+        AfterEntry(walk);
+    }
+    return false;
+}
+
+bool TSearcDir::FilesOnly(Walk& walk, const std::string& path, std::uint32_t attributes, const std::string& mask) {
     host::Finder files(path + mask, attributes);
-    bool more = files.Found();
-    if (more && !withSubFolders) ++foldersSearched_;
-    while (more) {
-        if (!files.IsDirectory()) {
-            std::string full = path + files.Name();
-            if (!checkContents_) {
-                foundFiles_.push_back(std::move(full));
-            } else {
-                const int holds = CheckFileContents(full);
-                if (!*walk.alive) throw Abandoned{};
-                if (holds == 1) foundFiles_.push_back(std::move(full));
-            }
-        }
+    if (files.Found()) ++foldersSearched_;
+    for (bool more = files.Found(); more;) {
+        if (!files.IsDirectory()) List(walk, path, files.Name());
         if (stop_) return true;
         more = files.Next();
         AfterEntry(walk);
     }
     return false;
+}
+
+void TSearcDir::List(Walk& walk, const std::string& path, const std::string& name) {
+    std::string full = path + name;
+    if (!checkContents_) {
+        foundFiles_.push_back(std::move(full));
+        return;
+    }
+    const int holds = CheckFileContents(full);
+    if (!*walk.alive) throw Abandoned{};
+    if (holds == 1) foundFiles_.push_back(std::move(full));
 }
 
 void TSearcDir::AfterEntry(Walk& walk) {

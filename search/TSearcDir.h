@@ -82,8 +82,13 @@ protected:
 
 private:
     struct Walk;
+    // guarded: the folder is reached through a link, a mount point or below
+    // one, or deep enough to be in a loop; it is entered only when the walk
+    // has not been in it.
     bool Folder(Walk& walk, const std::string& path, std::uint32_t attributes, const std::string& mask,
-                bool withSubFolders);
+                bool withSubFolders, bool guarded);
+    bool FilesOnly(Walk& walk, const std::string& path, std::uint32_t attributes, const std::string& mask);
+    void List(Walk& walk, const std::string& path, const std::string& name);
     void AfterEntry(Walk& walk);
     // Runs body as the one walk of this component; 0 when the component was
     // destroyed during it.

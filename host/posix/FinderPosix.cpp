@@ -11,7 +11,10 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
+#include <fstream>
+#include <sstream>
 #include <vector>
 
 #include "base/AsciiCase.h"
@@ -109,6 +112,7 @@ struct Finder::Impl {
     std::string name;
     unsigned char type = DT_UNKNOWN;
     mutable int isDir = -1; // -1 not yet known
+    mutable std::optional<std::optional<FileId>> folderId;
 
     bool Directory() const {
         if (isDir < 0) {
@@ -190,11 +194,69 @@ std::uint32_t Finder::Attributes() const {
 
 bool Finder::Next() { return impl_->Advance(); }
 
+bool Finder::Yields(std::uint32_t requested) const {
+    if (!impl_->found) return false;
+    if (!(requested & faHidden) && impl_->name[0] == '.' && !IsDotOrDotDot(impl_->name)) return false;
+    return (requested & faDirectory) || !impl_->Directory();
+}
+
+bool Finder::MayLoop(const MountNames& mounts) const {
+    if (!impl_->found) return false;
+    return impl_->type == DT_LNK || impl_->type == DT_UNKNOWN || mounts.Holds(impl_->name);
+}
+
 std::optional<FileId> Finder::FolderIdentity() const {
-    if (!impl_->dir) return std::nullopt;
-    struct stat st {};
-    if (::fstat(::dirfd(impl_->dir.get()), &st) != 0) return std::nullopt;
-    return FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    if (!impl_->folderId) {
+        struct stat st {};
+        if (impl_->dir && ::fstat(::dirfd(impl_->dir.get()), &st) == 0)
+            impl_->folderId = FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+        else
+            impl_->folderId = std::optional<FileId>{};
+    }
+    return *impl_->folderId;
+}
+
+namespace {
+
+// A mount point field of /proc/self/mountinfo writes blank, tab, newline and
+// backslash as three octal digits after a backslash.
+std::string Unescape(std::string_view field) {
+    std::string out;
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        const auto octal = [&](std::size_t at) { return field[at] >= '0' && field[at] <= '7'; };
+        if (field[i] == '\\' && i + 3 < field.size() && octal(i + 1) && octal(i + 2) && octal(i + 3)) {
+            out += static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 + (field[i + 3] - '0'));
+            i += 3;
+        } else {
+            out += field[i];
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+// Every mount point counts, bind mounts of a folder of the same file system
+// included: those the device number would not tell.
+MountNames MountNames::Read() {
+    MountNames mounts;
+    std::ifstream in("/proc/self/mountinfo");
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream fields(line);
+        std::string id, parent, device, root, point;
+        if (!(fields >> id >> parent >> device >> root >> point)) continue;
+        const std::string path = Unescape(point);
+        const std::size_t slash = path.find_last_of('/');
+        const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+        if (!name.empty()) mounts.names_.push_back(name);
+    }
+    std::sort(mounts.names_.begin(), mounts.names_.end());
+    mounts.names_.erase(std::unique(mounts.names_.begin(), mounts.names_.end()), mounts.names_.end());
+    return mounts;
+}
+
+bool MountNames::Holds(std::string_view name) const {
+    return std::binary_search(names_.begin(), names_.end(), name, std::less<>{});
 }
 
 } // namespace host

@@ -60,6 +60,7 @@ struct Finder::Impl {
     bool found = false;
     std::string name;
     std::uint32_t attributes = 0;
+    bool reparsePoint = false;
     mutable std::optional<std::optional<FileId>> folderId;
 
     // Takes the entry in data unless the requested set passes it over.
@@ -68,6 +69,7 @@ struct Finder::Impl {
         if (word & kFiltered & ~requested) return false;
         name = win32::WideToUtf8(data.cFileName);
         attributes = word;
+        reparsePoint = data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT;
         found = true;
         return true;
     }
@@ -108,6 +110,18 @@ bool Finder::Next() {
     WIN32_FIND_DATAW data{};
     return impl_->Advance(data);
 }
+
+bool Finder::Yields(std::uint32_t requested) const {
+    return impl_->found && !(impl_->attributes & kFiltered & ~requested);
+}
+
+// Junctions, symbolic links and mounted volumes are all reparse points (Wine
+// reports a Unix link to a folder as one too); nothing else makes a loop.
+bool Finder::MayLoop(const MountNames&) const { return impl_->found && impl_->reparsePoint; }
+
+MountNames MountNames::Read() { return {}; }
+
+bool MountNames::Holds(std::string_view) const { return false; }
 
 std::optional<FileId> Finder::FolderIdentity() const {
     if (!impl_->folderId) impl_->folderId = FolderId(win32::WideToUtf8(impl_->folder));
