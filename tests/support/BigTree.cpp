@@ -13,7 +13,9 @@ constexpr int kFanOut = 5; // sub-folders per folder
 constexpr int kDepth = 6;  // folder levels below the root
 constexpr int kFilesPerFolder = 10;
 
-// An empty file; plain C I/O, as a stream per file made the layout slow.
+} // namespace
+
+// Plain C I/O: no stream object per file.
 void Touch(const std::filesystem::path& file) {
 #ifdef _WIN32
     std::FILE* out = ::_wfopen(file.c_str(), L"wb");
@@ -22,8 +24,6 @@ void Touch(const std::filesystem::path& file) {
 #endif
     if (!out || std::fclose(out) != 0) throw std::runtime_error("cannot write " + file.string());
 }
-
-} // namespace
 
 std::size_t MakeBigTree(const std::filesystem::path& root, BigTreeCounts* counts) {
     BigTreeCounts made;

@@ -20,4 +20,8 @@ struct BigTreeCounts {
 // naming the file it could not write.
 std::size_t MakeBigTree(const std::filesystem::path& root, BigTreeCounts* counts = nullptr);
 
+// Makes an empty file (its folder must exist), faster than WriteFile when
+// there are many; throws std::runtime_error naming the file.
+void Touch(const std::filesystem::path& file);
+
 } // namespace testenv
