@@ -36,6 +36,10 @@ private:
 class Finder final {
 public:
     Finder(std::string_view pattern, std::uint32_t requested);
+    // The same for a pattern in the folder that the current entry of
+    // `outer` names (pattern holds its whole path all the same): a backend
+    // may open it from there instead of resolving the path again.
+    Finder(const Finder& outer, std::string_view pattern, std::uint32_t requested);
     ~Finder();
     Finder(const Finder&) = delete;
     Finder& operator=(const Finder&) = delete;

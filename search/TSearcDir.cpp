@@ -280,9 +280,10 @@ bool TSearcDir::SearchFolder(const std::string& path, std::uint32_t attributes, 
 // those of the files pass (the mask, the requested set), noted on the way and
 // listed after the sub-folders, so that a sub-folder's files come first.
 bool TSearcDir::Folder(Walk& walk, const std::string& path, std::uint32_t attributes, const std::string& mask,
-                       bool withSubFolders, bool guarded) {
+                       bool withSubFolders, bool guarded, const host::Finder* outer) {
     if (!withSubFolders) return FilesOnly(walk, path, attributes, mask);
-    host::Finder all(path + "*.*", host::faAnyFile);
+    host::Finder all =
+        outer ? host::Finder(*outer, path + "*.*", host::faAnyFile) : host::Finder(path + "*.*", host::faAnyFile);
     if (!all.Found() || (guarded && walk.Revisits(all))) return false;
     ++foldersSearched_;
     walk.path.push_back(&all);
@@ -308,7 +309,7 @@ bool TSearcDir::Folder(Walk& walk, const std::string& path, std::uint32_t attrib
             // A loop can enter only through a link or a mount point; the
             // depth catches one that no entry tells (a file system's own).
             const bool enterGuarded = guarded || all.MayLoop(walk.mounts) || walk.path.size() >= kUnguardedDepth;
-            stopped = Folder(walk, path + name + '\\', attributes, mask, true, enterGuarded);
+            stopped = Folder(walk, path + name + '\\', attributes, mask, true, enterGuarded, &all);
         }
         if (stop_ || stopped) return true;
         all.Next();

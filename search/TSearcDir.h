@@ -15,6 +15,10 @@
 
 #include "base/EnumSet.h"
 
+namespace host {
+class Finder;
+}
+
 namespace search {
 
 enum class TypesDisk : std::uint8_t { tdPhysical = 0, tdNets = 1, tdAll = 2 };
@@ -86,7 +90,7 @@ private:
     // one, or deep enough to be in a loop; it is entered only when the walk
     // has not been in it.
     bool Folder(Walk& walk, const std::string& path, std::uint32_t attributes, const std::string& mask,
-                bool withSubFolders, bool guarded);
+                bool withSubFolders, bool guarded, const host::Finder* outer = nullptr);
     bool FilesOnly(Walk& walk, const std::string& path, std::uint32_t attributes, const std::string& mask);
     void List(Walk& walk, const std::string& path, const std::string& name);
     void AfterEntry(Walk& walk);

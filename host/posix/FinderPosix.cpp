@@ -128,6 +128,24 @@ struct Finder::Impl {
         return isDir == 1;
     }
 
+    // Takes the mask and the requested set; returns the pattern's folder
+    // part, which ends at the last separator or after a bare "X:".
+    std::string_view Take(std::string_view pattern, std::uint32_t set) {
+        std::size_t cut = pattern.find_last_of("\\/");
+        if (cut == std::string_view::npos && pattern.size() >= 2 && pattern[1] == ':') cut = 1;
+        const std::string_view folder = cut == std::string_view::npos ? std::string_view{} : pattern.substr(0, cut + 1);
+        mask.assign(pattern.substr(folder.size()));
+        everyName = mask == "*" || mask == "*.*";
+        requested = set;
+        return folder;
+    }
+
+    void Open(DIR* opened) {
+        if (!opened) return;
+        dir.reset(opened);
+        Advance();
+    }
+
     bool Advance() {
         found = false;
         if (!dir) return false;
@@ -159,17 +177,22 @@ struct Finder::Impl {
 };
 
 Finder::Finder(std::string_view pattern, std::uint32_t requested) : impl_(std::make_unique<Impl>()) {
-    // The folder part ends at the last separator, or after a bare "X:".
-    std::size_t cut = pattern.find_last_of("\\/");
-    if (cut == std::string_view::npos && pattern.size() >= 2 && pattern[1] == ':') cut = 1;
-    const std::string_view folder = cut == std::string_view::npos ? std::string_view{} : pattern.substr(0, cut + 1);
-    impl_->mask.assign(cut == std::string_view::npos ? pattern : pattern.substr(cut + 1));
-    impl_->everyName = impl_->mask == "*" || impl_->mask == "*.*";
-    impl_->requested = requested;
-    DIR* dir = folder.empty() ? ::opendir(".") : posix::OpenWindowsFolder(folder);
-    if (!dir) return;
-    impl_->dir.reset(dir);
-    impl_->Advance();
+    const std::string_view folder = impl_->Take(pattern, requested);
+    impl_->Open(folder.empty() ? ::opendir(".") : posix::OpenWindowsFolder(folder));
+}
+
+// The entry's name as the outer folder holds it names the folder the path
+// would (both take the exact name first), without a walk along the path.
+Finder::Finder(const Finder& outer, std::string_view pattern, std::uint32_t requested)
+    : impl_(std::make_unique<Impl>()) {
+    const std::string_view folder = impl_->Take(pattern, requested);
+    DIR* dir = nullptr;
+    if (outer.impl_->found && outer.impl_->dir) {
+        const int fd =
+            ::openat(::dirfd(outer.impl_->dir.get()), outer.impl_->name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd >= 0 && !(dir = ::fdopendir(fd))) ::close(fd);
+    }
+    impl_->Open(dir || folder.empty() ? dir : posix::OpenWindowsFolder(folder));
 }
 
 Finder::~Finder() = default;

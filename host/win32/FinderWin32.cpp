@@ -96,6 +96,9 @@ Finder::Finder(std::string_view pattern, std::uint32_t requested) : impl_(std::m
     if (!impl_->Take(data)) impl_->Advance(data);
 }
 
+// FindFirstFileExW takes a path only.
+Finder::Finder(const Finder&, std::string_view pattern, std::uint32_t requested) : Finder(pattern, requested) {}
+
 Finder::~Finder() = default;
 
 bool Finder::Found() const { return impl_->found; }
