@@ -92,9 +92,9 @@ TEST(SearchProgress, StopAskedFromThePumpOrTheProgressEndsTheSearchInALargeFolde
         // As the window does: Esc arrives through the pump (or is seen when
         // progress is shown), the event handler answers stop.
         sd.SetonEachIteration([&](TSearcDir&, bool& stop) {
-            // A millisecond now and then keeps a fast machine's search long
+            // 200 pauses of a millisecond keep a fast machine's search long
             // enough to be stopped in the middle.
-            if (++events % 1000 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (++events % (kFiles / 100) == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
             stop = asked;
         });
         const Clock::time_point start = Clock::now();
