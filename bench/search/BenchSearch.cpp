@@ -222,47 +222,73 @@ Run RunSearch(search::TSearcDir& sd, bool progress) {
     return run;
 }
 
-// Best of five for each side, the sides taking turns, so that a burst of
-// load from elsewhere on the machine does not fall on one side only.
-std::vector<Run> BestOfEach(const std::vector<std::function<Run()>>& sides) {
+// Five runs of each side, the sides taking turns, so that a burst of load
+// from elsewhere on the machine does not fall on one side only; each side's
+// best run, and for each side the median over the rounds of its time against
+// the last side's in the same round, which holds up better on a machine
+// whose load changes during the run.
+struct Rounds {
     std::vector<Run> best;
-    for (const auto& side : sides) best.push_back(side());
-    for (int round = 1; round < 5; ++round)
-        for (std::size_t i = 0; i < sides.size(); ++i)
-            if (const Run next = sides[i](); next.ms < best[i].ms) best[i] = next;
-    return best;
+    std::vector<double> medianRatio;
+};
+
+Rounds TakeTurns(const std::vector<std::function<Run()>>& sides) {
+    constexpr int kRounds = 5;
+    std::vector<std::vector<double>> ms(sides.size());
+    Rounds out;
+    for (int round = 0; round < kRounds; ++round)
+        for (std::size_t i = 0; i < sides.size(); ++i) {
+            const Run next = sides[i]();
+            ms[i].push_back(next.ms);
+            if (round == 0)
+                out.best.push_back(next);
+            else if (next.ms < out.best[i].ms)
+                out.best[i] = next;
+        }
+    for (std::size_t i = 0; i < sides.size(); ++i) {
+        std::vector<double> ratios;
+        for (int round = 0; round < kRounds; ++round) ratios.push_back(ms[i][round] / ms.back()[round]);
+        std::nth_element(ratios.begin(), ratios.begin() + kRounds / 2, ratios.end());
+        out.medianRatio.push_back(ratios[kRounds / 2]);
+    }
+    return out;
 }
 
 void PrintWalk(search::TSearcDir& sd, const fs::path& tree) {
     RunSearch(sd, false); // warm the cache for every side
     std::vector<std::function<Run()>> sides = {[&] { return RunSearch(sd, false); },
-                                               [&] { return RunSearch(sd, true); }, [&] { return RunBare(tree); }};
+                                               [&] { return RunSearch(sd, true); }};
 #ifndef _WIN32
     sides.push_back([&] { return RunPeer({"find", tree.string(), "-iname", "tvdorvky.ini"}); });
 #endif
-    const std::vector<Run> best = BestOfEach(sides);
-    const Run &walk = best[0], &progress = best[1], &bare = best[2];
+    sides.push_back([&] { return RunBare(tree); });
+    const Rounds rounds = TakeTurns(sides);
+    const Run &walk = rounds.best[0], &progress = rounds.best[1], &bare = rounds.best.back();
     std::printf("walk:     Search %8.1f ms (%d found, %llu folders, %ld events, largest gap between pumps %.1f ms)\n",
                 walk.ms, walk.found, static_cast<unsigned long long>(walk.folders), walk.events, walk.maxGapMs);
     std::printf("progress: Search %8.1f ms (%d found, %ld progress reports, largest gap between pumps %.1f ms)\n",
                 progress.ms, progress.found, progress.progressCalls, progress.maxGapMs);
     std::printf("bare:     walk   %8.1f ms (%d found)\n", bare.ms, bare.found);
     const double ratio = walk.ms / bare.ms, withProgress = progress.ms / bare.ms;
-    std::printf("ratio to the bare walk: %.2f; with progress %.2f (%+.1f %%)\n", ratio, withProgress,
+    std::printf("ratio to the bare walk, best against best: %.2f; with progress %.2f (%+.1f %%)\n", ratio, withProgress,
                 (withProgress / ratio - 1) * 100);
+    const double median = rounds.medianRatio[0], medianProgress = rounds.medianRatio[1];
+    std::printf("ratio to the bare walk, median of the rounds: %.2f; with progress %.2f (%+.1f %%)\n", median,
+                medianProgress, (medianProgress / median - 1) * 100);
 #ifndef _WIN32
-    std::printf("find -iname %8.1f ms (%d found); Search / find %.2f\n", best[3].ms, best[3].found,
-                walk.ms / best[3].ms);
+    std::printf("find -iname %8.1f ms (%d found); Search / find %.2f\n", rounds.best[2].ms, rounds.best[2].found,
+                walk.ms / rounds.best[2].ms);
 #endif
 }
 
 #ifndef _WIN32
 void PrintContent(search::TSearcDir& sd, const fs::path& content) {
     RunSearch(sd, false);
-    const std::vector<Run> best = BestOfEach({[&] { return RunSearch(sd, false); },
-                                              [&] {
-                                                  return RunPeer({"grep", "-rlF", kNeedle, content.string()});
-                                              }});
+    const std::vector<Run> best = TakeTurns({[&] { return RunSearch(sd, false); },
+                                             [&] {
+                                                 return RunPeer({"grep", "-rlF", kNeedle, content.string()});
+                                             }})
+                                      .best;
     std::printf("content:  Search %8.1f ms (%d found)   grep -rlF %8.1f ms (%d found)   ratio %.2f   (%.0f MiB)\n",
                 best[0].ms, best[0].found, best[1].ms, best[1].found, best[0].ms / best[1].ms,
                 static_cast<double>(kContentFiles) * kContentSize / (1024.0 * 1024.0));
