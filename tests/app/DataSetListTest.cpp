@@ -347,8 +347,8 @@ TEST_F(DataSetListTest, ALongSearchShowsProgressAndStopsOnEscape) {
         if (started == Clock::time_point() && w->Filling()) started = Clock::now();
         if (progressed == Clock::time_point() && cell.starts_with("поиск: ") && !cell.starts_with("поиск: 0 "))
             progressed = Clock::now();
-        if (pressed == Clock::time_point() && progressed != Clock::time_point() &&
-            Clock::now() - progressed > std::chrono::milliseconds(300)) {
+        // The walk takes a few hundred milliseconds: Esc goes at once.
+        if (pressed == Clock::time_point() && progressed != Clock::time_point()) {
             pressed = Clock::now();
             QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
             QApplication::sendEvent(sg1(*w), &esc);
