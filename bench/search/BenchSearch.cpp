@@ -223,34 +223,34 @@ Run RunSearch(search::TSearcDir& sd, bool progress) {
 }
 
 // Five runs of each side, the sides taking turns, so that a burst of load
-// from elsewhere on the machine does not fall on one side only; each side's
-// best run, and for each side the median over the rounds of its time against
-// the last side's in the same round, which holds up better on a machine
-// whose load changes during the run.
+// from elsewhere on the machine does not fall on one side only. Kept: each
+// side's best run, and each round's times, from which a ratio of two sides
+// can be taken round by round; its median holds up better than the ratio of
+// the bests on a machine whose load changes during the run.
 struct Rounds {
     std::vector<Run> best;
-    std::vector<double> medianRatio;
+    std::vector<std::vector<double>> ms; // [side][round]
+
+    double MedianRatio(std::size_t side, std::size_t to) const {
+        std::vector<double> ratios;
+        for (std::size_t round = 0; round < ms[side].size(); ++round) ratios.push_back(ms[side][round] / ms[to][round]);
+        std::nth_element(ratios.begin(), ratios.begin() + ratios.size() / 2, ratios.end());
+        return ratios[ratios.size() / 2];
+    }
 };
 
 Rounds TakeTurns(const std::vector<std::function<Run()>>& sides) {
-    constexpr int kRounds = 5;
-    std::vector<std::vector<double>> ms(sides.size());
     Rounds out;
-    for (int round = 0; round < kRounds; ++round)
+    out.ms.resize(sides.size());
+    for (int round = 0; round < 5; ++round)
         for (std::size_t i = 0; i < sides.size(); ++i) {
             const Run next = sides[i]();
-            ms[i].push_back(next.ms);
+            out.ms[i].push_back(next.ms);
             if (round == 0)
                 out.best.push_back(next);
             else if (next.ms < out.best[i].ms)
                 out.best[i] = next;
         }
-    for (std::size_t i = 0; i < sides.size(); ++i) {
-        std::vector<double> ratios;
-        for (int round = 0; round < kRounds; ++round) ratios.push_back(ms[i][round] / ms.back()[round]);
-        std::nth_element(ratios.begin(), ratios.begin() + kRounds / 2, ratios.end());
-        out.medianRatio.push_back(ratios[kRounds / 2]);
-    }
     return out;
 }
 
@@ -272,9 +272,11 @@ void PrintWalk(search::TSearcDir& sd, const fs::path& tree) {
     const double ratio = walk.ms / bare.ms, withProgress = progress.ms / bare.ms;
     std::printf("ratio to the bare walk, best against best: %.2f; with progress %.2f (%+.1f %%)\n", ratio, withProgress,
                 (withProgress / ratio - 1) * 100);
-    const double median = rounds.medianRatio[0], medianProgress = rounds.medianRatio[1];
-    std::printf("ratio to the bare walk, median of the rounds: %.2f; with progress %.2f (%+.1f %%)\n", median,
-                medianProgress, (medianProgress / median - 1) * 100);
+    const std::size_t bareSide = rounds.best.size() - 1;
+    std::printf(
+        "ratio to the bare walk, median of the rounds: %.2f; with progress %.2f; progress against none in "
+        "the same round %+.1f %%\n",
+        rounds.MedianRatio(0, bareSide), rounds.MedianRatio(1, bareSide), (rounds.MedianRatio(1, 0) - 1) * 100);
 #ifndef _WIN32
     std::printf("find -iname %8.1f ms (%d found); Search / find %.2f\n", rounds.best[2].ms, rounds.best[2].found,
                 walk.ms / rounds.best[2].ms);

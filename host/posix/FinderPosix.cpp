@@ -188,8 +188,8 @@ Finder::Finder(const Finder& outer, std::string_view pattern, std::uint32_t requ
     const std::string_view folder = impl_->Take(pattern, requested);
     DIR* dir = nullptr;
     if (outer.impl_->found && outer.impl_->dir) {
-        const int fd =
-            ::openat(::dirfd(outer.impl_->dir.get()), outer.impl_->name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const int fd = ::openat(::dirfd(outer.impl_->dir.get()), outer.impl_->name.c_str(),
+                                O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
         if (fd >= 0 && !(dir = ::fdopendir(fd))) ::close(fd);
     }
     impl_->Open(dir || folder.empty() ? dir : posix::OpenWindowsFolder(folder));
