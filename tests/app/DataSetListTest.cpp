@@ -189,7 +189,10 @@ TEST_F(ActivationTest, TheActiveRowHoldsTheKeyFileInPlace) {
     EXPECT_EQ(StoredValue("DorvDisk"), std::optional<std::string>("USA")) << "the stored name stays";
     // The key file back, the data set's drive emptied.
     testenv::WriteFile(ActiveKeyFile(), "usa");
-    for (const auto& entry : fs::directory_iterator(sandbox.MapDrive('E'))) fs::remove_all(entry.path());
+    const fs::path e = sandbox.MapDrive('E');
+    std::error_code ec;
+    for (const char* set : {"EUROPE", "ASIA", "USA"}) fs::remove_all(e / set, ec);
+    ASSERT_FALSE(fs::exists(e / "USA"));
     w = MakeWindow();
     EXPECT_EQ(w->windowTitle(), u"USA"_s);
     EXPECT_EQ(sg1(*w)->BoldRow(), 3);
