@@ -9,12 +9,12 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <mntent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <algorithm>
 #include <cerrno>
-#include <fstream>
-#include <sstream>
+#include <memory>
 #include <vector>
 
 #include "base/AsciiCase.h"
@@ -239,39 +239,19 @@ std::optional<FileId> Finder::FolderIdentity() const {
     return *impl_->folderId;
 }
 
-namespace {
-
-// A mount point field of /proc/self/mountinfo writes blank, tab, newline and
-// backslash as three octal digits after a backslash.
-std::string Unescape(std::string_view field) {
-    std::string out;
-    for (std::size_t i = 0; i < field.size(); ++i) {
-        const auto octal = [&](std::size_t at) { return field[at] >= '0' && field[at] <= '7'; };
-        if (field[i] == '\\' && i + 3 < field.size() && octal(i + 1) && octal(i + 2) && octal(i + 3)) {
-            out += static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 + (field[i + 3] - '0'));
-            i += 3;
-        } else {
-            out += field[i];
-        }
-    }
-    return out;
-}
-
-} // namespace
-
 // Every mount point counts, bind mounts of a folder of the same file system
 // included: those the device number would not tell.
 MountNames MountNames::Read() {
     MountNames mounts;
-    std::ifstream in("/proc/self/mountinfo");
-    for (std::string line; std::getline(in, line);) {
-        std::istringstream fields(line);
-        std::string id, parent, device, root, point;
-        if (!(fields >> id >> parent >> device >> root >> point)) continue;
-        const std::string path = Unescape(point);
+    const std::unique_ptr<FILE, int (*)(FILE*)> table(::setmntent("/proc/self/mounts", "r"), ::endmntent);
+    if (!table) return mounts;
+    struct mntent entry {};
+    std::vector<char> buffer(16384); // a longer line only costs a folder an identity check
+    while (::getmntent_r(table.get(), &entry, buffer.data(), static_cast<int>(buffer.size()))) {
+        const std::string_view path = entry.mnt_dir;
         const std::size_t slash = path.find_last_of('/');
-        const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-        if (!name.empty()) mounts.names_.push_back(name);
+        const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+        if (!name.empty()) mounts.names_.emplace_back(name);
     }
     std::sort(mounts.names_.begin(), mounts.names_.end());
     mounts.names_.erase(std::unique(mounts.names_.begin(), mounts.names_.end()), mounts.names_.end());
