@@ -14,7 +14,6 @@
 #include "app/StoredState.h"
 #include "components/TZelGrid.h"
 #include "components/Text.h"
-#include "host/Codec.h"
 #include "settings/TRegistry.h"
 
 using namespace Qt::Literals::StringLiterals;
@@ -67,12 +66,11 @@ QString Quoted(const std::string& name) { return u'«' + ToQ(name) + u'»'; }
 // names (letter case aside): the exact spelling first, an unmarked row
 // before a marked one. Nothing when no row has the name.
 std::optional<int> FindRow(components::TZelGrid& grid, const std::string& name) {
-    const std::string wanted = host::UpperAnsi(name);
     std::optional<int> best;
     int bestRank = 4;
     for (int r = 0; r < grid.RowCount(); ++r) {
         const std::string cell = ToStd(grid.Cells(0, r));
-        if (cell.empty() || host::UpperAnsi(cell) != wanted) continue;
+        if (cell.empty() || !SameDataSetName(cell, name)) continue;
         const int rank = (IsRowMarked(grid, r) ? 2 : 0) + (cell == name ? 0 : 1);
         if (rank < bestRank) {
             best = r;
@@ -122,8 +120,7 @@ bool Run(const CommandLine& command, const std::string& windowsDirectory, const 
     }
 
     // As the window's activation: the same files, the same copy.
-    const CatalogueFiles files{windowsDirectory, folders.targetDir,
-                               [folder] { return CatalogueRedirection::Of(folder); }};
+    const CatalogueFiles files = CatalogueFiles::ForInstallation(windowsDirectory, folders.targetDir, folder);
     const int told = dialogs.count;
     if (!ActivateKeyFile(nullptr, source, files)) {
         // The window's hint shows a missing key file; here nothing else would.

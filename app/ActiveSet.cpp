@@ -34,17 +34,18 @@ KeyDigests ParseKeyDigests(std::string_view stored) {
     return digests;
 }
 
+bool SameDataSetName(std::string_view a, std::string_view b) { return host::UpperAnsi(a) == host::UpperAnsi(b); }
+
 ActiveRow FindActiveRow(const std::vector<ListRow>& rows, const KeyDigests& known,
                         const std::optional<std::string>& inPlace, std::string_view storedName) {
     if (!inPlace) return {};
     ActiveRow active{-1, ActiveVerdict::NoMatch};
-    const std::string stored = host::UpperAnsi(storedName);
     for (std::size_t r = 0; r < rows.size(); ++r) {
         const ListRow& row = rows[r];
         if (row.marked || row.keyFile.empty()) continue;
         const auto digest = known.find(row.keyFile);
         if (digest == known.end() || digest->second != *inPlace) continue;
-        const bool named = !stored.empty() && host::UpperAnsi(row.name) == stored;
+        const bool named = !storedName.empty() && SameDataSetName(row.name, storedName);
         if (active.row < 0 || named) active = {static_cast<int>(r), ActiveVerdict::Match, named};
         if (named) break;
     }

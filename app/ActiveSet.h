@@ -21,6 +21,10 @@ using KeyDigests = std::map<std::string, std::string, std::less<>>;
 std::string FormatKeyDigests(const KeyDigests& digests);
 KeyDigests ParseKeyDigests(std::string_view stored);
 
+// Whether two data-set names are the same as the catalogue's file system
+// compares names: letter case aside, Cyrillic included.
+bool SameDataSetName(std::string_view a, std::string_view b);
+
 struct ListRow {
     std::string name;
     std::string keyFile;

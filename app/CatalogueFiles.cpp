@@ -67,6 +67,12 @@ bool CatalogueFiles::Installed() const {
     return !copy.empty() && disk_.exists(copy) && How().redirected && How().allowed;
 }
 
+CatalogueFiles CatalogueFiles::ForInstallation(std::string windowsDir, std::string targetDir,
+                                               std::string installFolder) {
+    return {std::move(windowsDir), std::move(targetDir),
+            [folder = std::move(installFolder)] { return CatalogueRedirection::Of(folder); }};
+}
+
 CatalogueWrite CatalogueFiles::Write(std::string_view name,
                                      const std::function<host::Status(const std::string&)>& write) const {
     const std::string real = Real(name), copy = Copy(name);

@@ -71,6 +71,9 @@ public:
     // catalogue's program), and once.
     CatalogueFiles(std::string windowsDir, std::string targetDir, std::function<CatalogueRedirection()> how,
                    CatalogueDisk disk = CatalogueDisk::Host());
+    // The files of the catalogue installed in installFolder, the system asked
+    // about its redirection when that is in question.
+    static CatalogueFiles ForInstallation(std::string windowsDir, std::string targetDir, std::string installFolder);
 
     // The file itself, in its folder.
     std::string Real(std::string_view name) const;

@@ -172,11 +172,7 @@ bool ActivateKeyFile(QWidget* owner, const std::string& source, const CatalogueF
     });
     if (copied.status) {
         // The bytes copied, read back where they went.
-        if (auto digest = KeyFileDigest(copied.path)) {
-            KeyDigests known = ReadKeyDigests();
-            known.insert_or_assign(source, std::move(*digest));
-            (void)StoreKeyDigests(known);
-        }
+        RememberKeyFile(source, copied.path);
         return true;
     }
     if (host::FileExists(source)) {
@@ -196,9 +192,9 @@ std::optional<std::string> KeyFileDigest(const std::string& path) {
     return digest.toHex().toStdString();
 }
 
-void RememberKeyFile(const std::string& path) {
+void RememberKeyFile(const std::string& path, const std::string& readFrom) {
     KeyDigests known = ReadKeyDigests();
-    if (auto digest = KeyFileDigest(path))
+    if (auto digest = KeyFileDigest(readFrom.empty() ? path : readFrom))
         known.insert_or_assign(path, std::move(*digest));
     else
         known.erase(path);

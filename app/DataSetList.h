@@ -52,8 +52,9 @@ bool ActivateKeyFile(QWidget* owner, const std::string& source, const CatalogueF
 
 // The digest of a file's bytes; nothing when it cannot be read.
 std::optional<std::string> KeyFileDigest(const std::string& path);
-// Keeps the digest of the file for its path beside the others.
-void RememberKeyFile(const std::string& path);
+// Keeps the digest of the file for its path beside the others; the bytes are
+// read from readFrom when given (where a copy of them went).
+void RememberKeyFile(const std::string& path, const std::string& readFrom = {});
 // The row holding the key file the catalogue reads now, by the digests kept;
 // reads no data-set drive.
 ActiveRow CheckActiveRow(components::TZelGrid& grid, const CatalogueFiles& files, std::string_view storedName);

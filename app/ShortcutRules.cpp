@@ -50,7 +50,7 @@ std::string ShortcutFileName(std::string_view name, std::string_view extension) 
 }
 
 std::string DesktopExecArgument(std::string_view argument) {
-    // The reserved characters of the specification: such an argument is
+    // The characters a desktop entry reserves: such an argument is
     // quoted, and inside the quotes these four take a backslash.
     constexpr std::string_view kReserved = " \t\n\"'\\><~|&;$*?#()`";
     std::string quoted;

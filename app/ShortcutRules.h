@@ -30,7 +30,7 @@ struct DesktopEntryFields {
 std::string DesktopEntry(const DesktopEntryFields& fields);
 
 // One argument of a desktop entry's Exec line: quoted where the desktop
-// entry specification asks, "%" doubled, then escaped as any string value.
+// entry's rules ask, "%" doubled, then escaped as any string value.
 std::string DesktopExecArgument(std::string_view argument);
 
 // Arguments as one Windows command line, quoted so the C runtime's and

@@ -24,10 +24,8 @@
 #include "components/TSGLight.h"
 #include "components/TZelGrid.h"
 #include "components/Text.h"
-#include "host/Codec.h"
 #include "host/Files.h"
 #include "host/Paths.h"
-#include "host/Profile.h"
 #include "search/TSearcDir.h"
 #include "settings/NumberRule.h"
 #include "settings/TRegistry.h"
@@ -186,8 +184,7 @@ void TfExecute::SettleWindowsDirectory(settings::TRegistry& reg) {
 }
 
 CatalogueFiles TfExecute::Files() const {
-    return {env_.windowsDirectory, TargetDir_,
-            [folder = ToStd(ui_->PathTxt->text())] { return CatalogueRedirection::Of(folder); }};
+    return CatalogueFiles::ForInstallation(env_.windowsDirectory, TargetDir_, ToStd(ui_->PathTxt->text()));
 }
 
 // The hint names the folders; and the one the catalogue's files are really
